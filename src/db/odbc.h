@@ -1,0 +1,100 @@
+#pragma once
+// The database access layer over the ODBC driver manager: connections opened from the three
+// connection-string forms, statements with SQL lines and one kind of parameter (a large binary
+// loaded from a file), and a forward-only whole-table reader. Every handle is owned by an
+// object whose destructor frees it; every failing call raises TDbError with all diagnostics.
+// Used on the user-interface thread only.
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+#include <memory>
+
+#include "db/db_error.h"
+#include "db/db_field.h"
+
+class TDbConnection {
+public:
+    TDbConnection();
+    ~TDbConnection();
+    TDbConnection(const TDbConnection&) = delete;
+    TDbConnection& operator=(const TDbConnection&) = delete;
+
+    void SetConnectionString(const QString& text);
+    const QString& ConnectionString() const;
+    // Translates the connection string (see connection_string.h) and connects.
+    void Open();
+    // Closing a closed connection does nothing. Statements of the connection become inactive.
+    void Close();
+    bool Connected() const;
+
+    struct TImpl;
+    TImpl& Impl() const;
+
+private:
+    std::unique_ptr<TImpl> impl_;
+};
+
+// A statement: SQL as a list of lines (joined by line breaks into one statement text).
+class TDbQuery : public TDbRowSet {
+public:
+    explicit TDbQuery(TDbConnection& connection);
+    ~TDbQuery() override;
+
+    void Clear();
+    void Add(const QString& line);
+    void SetText(const QString& text);
+    QString Text() const;
+    const QStringList& Lines() const;
+
+    // With the check on, colon-prefixed words outside quoted literals are named parameters.
+    void SetParamCheck(bool on);
+    bool ParamCheck() const;
+    // Binds the named parameter to the bytes of a file (read when the statement runs).
+    void SetParamFile(const QString& name, const QString& path);
+    void ClearParams();
+
+    // Runs the statement and positions on its first row (Eof when there is none).
+    void Open();
+    // Runs the statement without a result.
+    void ExecSQL();
+    void Close();
+    bool Active() const;
+
+    bool Eof() const override;
+    void Next() override;
+    int FieldCount() const override;
+    const TDbField& Field(int index) const override;
+    const TDbField& FieldByName(const QString& name) const override;
+
+    struct TImpl;
+
+private:
+    std::unique_ptr<TImpl> impl_;
+};
+
+// Forward-only, read-only reader of a whole table, given only the table's name.
+class TDbTable : public TDbRowSet {
+public:
+    explicit TDbTable(TDbConnection& connection);
+    ~TDbTable() override;
+
+    void SetTableName(const QString& name);
+    const QString& TableName() const;
+    void Open();
+    void Close();
+    bool Active() const;
+    // Moves forward over n rows (stops at the end).
+    void MoveBy(qint64 n);
+
+    bool Eof() const override;
+    void Next() override;
+    int FieldCount() const override;
+    const TDbField& Field(int index) const override;
+    const TDbField& FieldByName(const QString& name) const override;
+
+    struct TImpl;
+
+private:
+    std::unique_ptr<TImpl> impl_;
+};
