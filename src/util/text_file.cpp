@@ -1,0 +1,97 @@
+#include "util/text_file.h"
+
+#include "util/code_page.h"
+#include "util/error.h"
+
+#include <QFile>
+#include <QSaveFile>
+#include <QStringDecoder>
+
+namespace {
+
+QString DecodeText(const QByteArray& bytes, const TCodePage& code_page) {
+    struct TBom {
+        QByteArrayView mark;
+        QStringConverter::Encoding encoding;
+    };
+    static const TBom kBoms[] = {
+        {QByteArrayView("\xEF\xBB\xBF", 3), QStringConverter::Utf8},
+        {QByteArrayView("\xFF\xFE", 2), QStringConverter::Utf16LE},
+        {QByteArrayView("\xFE\xFF", 2), QStringConverter::Utf16BE},
+    };
+    for (const TBom& bom : kBoms) {
+        if (bytes.startsWith(bom.mark)) {
+            QStringDecoder decoder(bom.encoding, QStringConverter::Flag::Default);
+            return decoder.decode(QByteArrayView(bytes).sliced(bom.mark.size()));
+        }
+    }
+    return code_page.ToUnicode(bytes);
+}
+
+}  // namespace
+
+QStringList ReadTextLines(const QString& path, const TCodePage& code_page) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw TFileError(
+            QStringLiteral("Не удалось прочитать файл %1: %2").arg(path, file.errorString()));
+    }
+    const QByteArray bytes = file.readAll();
+    if (file.error() != QFileDevice::NoError) {
+        throw TFileError(
+            QStringLiteral("Не удалось прочитать файл %1: %2").arg(path, file.errorString()));
+    }
+    return SplitLines(DecodeText(bytes, code_page));
+}
+
+QStringList SplitLines(const QString& text) {
+    QStringList lines;
+    qsizetype start = 0;
+    qsizetype i = 0;
+    const qsizetype size = text.size();
+    while (i < size) {
+        const QChar c = text[i];
+        if (c == QLatin1Char('\r') || c == QLatin1Char('\n')) {
+            lines.append(text.mid(start, i - start));
+            ++i;
+            if (c == QLatin1Char('\r') && i < size && text[i] == QLatin1Char('\n')) {
+                ++i;
+            }
+            start = i;
+        } else {
+            ++i;
+        }
+    }
+    if (start < size) {
+        lines.append(text.mid(start));
+    }
+    return lines;
+}
+
+void WriteTextLines(const QString& path, const QStringList& lines, const TCodePage& code_page) {
+    QString text;
+    for (const QString& line : lines) {
+        text += line;
+        text += QLatin1String("\r\n");
+    }
+    const QByteArray bytes = code_page.FromUnicode(text);
+
+    // Written beside the target and renamed over it only when complete, so that a crash
+    // leaves either the old file or the new one.
+    QSaveFile file(path);
+    const auto fail = [&path, &file]() {
+        return TFileError(
+            QStringLiteral("Не удалось записать файл %1: %2").arg(path, file.errorString()));
+    };
+    if (!file.open(QIODevice::WriteOnly)) {
+        throw fail();
+    }
+    if (file.write(bytes) != bytes.size()) {
+        const TFileError error = fail();
+        file.cancelWriting();
+        throw error;
+    }
+    if (!file.commit()) {
+        throw fail();
+    }
+}
