@@ -54,12 +54,14 @@ QByteArray TCodePage::FromUnicode(const QString& text) const {
     const UINT cp = CodePageNumber(name_);
     const auto* wide = reinterpret_cast<const wchar_t*>(text.utf16());
     // No best-fit mapping: a character the code page lacks must show as '?', not as a
-    // look-alike letter.
-    const int size = WideCharToMultiByte(cp, WC_NO_BEST_FIT_CHARS, wide, int(text.size()), nullptr,
-                                         0, "?", nullptr);
+    // look-alike letter. The UTF code pages take neither the flag nor a default character.
+    const bool utf = cp == CP_UTF7 || cp == CP_UTF8;
+    const DWORD flags = utf ? 0 : WC_NO_BEST_FIT_CHARS;
+    const char* fallback = utf ? nullptr : "?";
+    const int size =
+        WideCharToMultiByte(cp, flags, wide, int(text.size()), nullptr, 0, fallback, nullptr);
     QByteArray result(size, Qt::Uninitialized);
-    WideCharToMultiByte(cp, WC_NO_BEST_FIT_CHARS, wide, int(text.size()), result.data(), size, "?",
-                        nullptr);
+    WideCharToMultiByte(cp, flags, wide, int(text.size()), result.data(), size, fallback, nullptr);
     return result;
 }
 
