@@ -1,0 +1,467 @@
+#include "app/migration_form.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QDesktopServices>
+#include <QDir>
+#include <QFileInfo>
+#include <QFormLayout>
+#include <QFrame>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QHeaderView>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QStyle>
+#include <QTabWidget>
+#include <QTimer>
+#include <QTreeWidget>
+#include <QUrl>
+#include <QVBoxLayout>
+
+#include "app/about_form.h"
+#include "app/questions_form.h"
+#include "util/text_utils.h"
+
+namespace {
+
+QTreeWidget* NewList(const QStringList& columns, QWidget* parent) {
+    auto* list = new QTreeWidget(parent);
+    list->setColumnCount(columns.size());
+    list->setHeaderLabels(columns);
+    list->setRootIsDecorated(false);
+    list->setSelectionMode(QAbstractItemView::SingleSelection);
+    list->setSelectionBehavior(QAbstractItemView::SelectRows);
+    list->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    list->setUniformRowHeights(true);
+    list->setContextMenuPolicy(Qt::CustomContextMenu);
+    return list;
+}
+
+QPlainTextEdit* NewMemo(QWidget* parent, bool read_only) {
+    auto* memo = new QPlainTextEdit(parent);
+    memo->setReadOnly(read_only);
+    memo->setLineWrapMode(QPlainTextEdit::NoWrap);
+    return memo;
+}
+
+// The settings store colours the way the tint helper takes them: 0x00BBGGRR.
+QColor Tinted(const QColor& color, int percent) {
+    const uint32_t packed = static_cast<uint32_t>(color.red()) |
+                            (static_cast<uint32_t>(color.green()) << 8) |
+                            (static_cast<uint32_t>(color.blue()) << 16);
+    const uint32_t tinted = TintColor(packed, percent, percent, percent);
+    return QColor(tinted & 0xFF, (tinted >> 8) & 0xFF, (tinted >> 16) & 0xFF);
+}
+
+void PaintBackground(QWidget* panel, const QColor& color) {
+    QPalette palette = panel->palette();
+    palette.setColor(QPalette::Window, color);
+    panel->setPalette(palette);
+    panel->setAutoFillBackground(true);
+}
+
+}  // namespace
+
+TFormMigration::TFormMigration(TQuestions* questions, QWidget* parent) : QWidget(parent) {
+    if (questions == nullptr) {
+        own_questions_ = std::make_unique<TQuestionsForm>(this);
+        questions = own_questions_.get();
+    }
+    questions_ = questions;
+    setWindowTitle(QStringLiteral("Миграция баз данных"));
+    resize(893, 686);
+    BuildFrame();
+    ConnectHandlers();
+    FormCreate();
+    TimerCheck->start();
+}
+
+TFormMigration::~TFormMigration() {
+    FormDestroy();
+}
+
+QString TFormMigration::MemoText(const QPlainTextEdit* memo) {
+    QString text = memo->toPlainText();
+    text.replace(u'\n', QStringLiteral("\r\n"));
+    return text;
+}
+
+void TFormMigration::SetMemoText(QPlainTextEdit* memo, const QString& text) {
+    QString shown = text;
+    shown.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+    shown.replace(u'\r', u'\n');
+    memo->setPlainText(shown);
+}
+
+void TFormMigration::BuildFrame() {
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+
+    PanelInfo = new QLabel(this);
+    PanelInfo->setObjectName(QStringLiteral("PanelInfo"));
+    PanelInfo->setFixedHeight(33);
+    PanelInfo->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+    PanelInfo->setContentsMargins(8, 0, 8, 0);
+    layout->addWidget(PanelInfo);
+
+    PageControl1 = new QTabWidget(this);
+    PageControl1->setDocumentMode(true);
+    TabSelDb = BuildSelDbPage();
+    TabStructFrom = BuildStructFromPage();
+    TabNewDb = BuildNewDbPage();
+    TabScript = BuildScriptPage();
+    TabStructTo = BuildStructToPage();
+    TabCopyData = BuildCopyDataPage();
+    TabError = BuildErrorPage();
+    PageControl1->addTab(TabSelDb, QStringLiteral("Выбор баз данных"));
+    PageControl1->addTab(TabStructFrom, QStringLiteral("Исходная БД"));
+    PageControl1->addTab(TabNewDb, QStringLiteral("Настройка миграции"));
+    PageControl1->addTab(TabScript, QStringLiteral("Sql-скрипт новой БД"));
+    PageControl1->addTab(TabStructTo, QStringLiteral("Новая БД"));
+    PageControl1->addTab(TabCopyData, QStringLiteral("Копирование данных"));
+    PageControl1->addTab(TabError, QStringLiteral("Произошла ошибка"));
+    for (int i = 1; i < PageControl1->count(); ++i) {
+        PageControl1->setTabVisible(i, false);
+    }
+    layout->addWidget(PageControl1, 1);
+
+    PanelControl = new QFrame(this);
+    PanelControl->setObjectName(QStringLiteral("PanelControl"));
+    PanelControl->setFixedHeight(41);
+    auto* control = new QHBoxLayout(PanelControl);
+    control->setContentsMargins(8, 4, 8, 4);
+    BtnHelp = new QPushButton(QStringLiteral("Справка"), PanelControl);
+    BtnHelp->setToolTip(QStringLiteral("Справка"));
+    BtnHelp->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
+    BtnInfo = new QPushButton(QStringLiteral("О программе"), PanelControl);
+    BtnInfo->setToolTip(QStringLiteral("О программе"));
+    BtnInfo->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
+    BtnPrev = new QPushButton(QStringLiteral("Назад"), PanelControl);
+    BtnNext = new QPushButton(QStringLiteral("Далее"), PanelControl);
+    BtnPrev->setEnabled(false);
+    BtnNext->setEnabled(false);
+    control->addWidget(BtnHelp);
+    control->addWidget(BtnInfo);
+    control->addStretch(1);
+    control->addWidget(BtnPrev);
+    control->addWidget(BtnNext);
+    layout->addWidget(PanelControl);
+
+    TimerCheck = new QTimer(this);
+    TimerCheck->setInterval(100);
+}
+
+QWidget* TFormMigration::BuildSelDbPage() {
+    auto* page = new QWidget;
+    auto* layout = new QHBoxLayout(page);
+    // Both panels get the same stretch: the source takes half of the page, the target the rest.
+    auto build_panel = [page](const QString& caption, QGroupBox*& panel, QLabel*& label,
+                              QPlainTextEdit*& memo, QPushButton*& build, QPushButton*& check,
+                              QLabel*& mark) {
+        panel = new QGroupBox(caption, page);
+        auto* grid = new QGridLayout(panel);
+        label = new QLabel(QStringLiteral("Строка подключения:"), panel);
+        memo = new QPlainTextEdit(panel);
+        memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+        build = new QPushButton(QStringLiteral("Сформировать"), panel);
+        check = new QPushButton(QStringLiteral("Проверить"), panel);
+        mark = new QLabel(QStringLiteral("OK"), panel);
+        QFont bold = mark->font();
+        bold.setBold(true);
+        mark->setFont(bold);
+        mark->setVisible(false);
+        grid->addWidget(label, 0, 0, 1, 4);
+        grid->addWidget(memo, 1, 0, 1, 4);
+        grid->addWidget(build, 2, 0);
+        grid->addWidget(check, 2, 1);
+        grid->addWidget(mark, 2, 2);
+        grid->setColumnStretch(3, 1);
+    };
+    build_panel(QStringLiteral(" Исходная БД "), PanelConnectFrom, LabelConnectFrom,
+                MemoConnectFrom, BtnConnectFrom, BtnCheckFrom, LabelCheckDbFrom);
+    build_panel(QStringLiteral(" Конечная БД "), PanelConnectTo, LabelConnectTo, MemoConnectTo,
+                BtnConnectTo, BtnCheckTo, LabelCheckDbTo);
+    layout->addWidget(PanelConnectFrom, 1);
+    layout->addWidget(PanelConnectTo, 1);
+    return page;
+}
+
+QWidget* TFormMigration::BuildStructFromPage() {
+    auto* page = new QWidget;
+    auto* layout = new QGridLayout(page);
+
+    ListTableFrom = NewList(
+        {QStringLiteral("Таблица"), QStringLiteral("Записей"), QStringLiteral("Primary Key")},
+        page);
+    layout->addWidget(ListTableFrom, 0, 0, 3, 1);
+
+    auto* totals = new QFormLayout;
+    EditSumTable = new QLineEdit(page);
+    EditSumRow = new QLineEdit(page);
+    EditVersionFrom = new QLineEdit(page);
+    for (QLineEdit* edit : {EditSumTable, EditSumRow, EditVersionFrom}) {
+        edit->setReadOnly(true);
+    }
+    totals->addRow(QStringLiteral("Таблиц:"), EditSumTable);
+    totals->addRow(QStringLiteral("Записей:"), EditSumRow);
+    totals->addRow(QStringLiteral("Версия:"), EditVersionFrom);
+    layout->addLayout(totals, 0, 1);
+
+    MemoTypes = NewMemo(page, true);
+    layout->addWidget(MemoTypes, 1, 1);
+    ListKeys =
+        NewList({QStringLiteral("Ключ"), QStringLiteral("Тип"), QStringLiteral("Таблица")}, page);
+    ListKeys->setContextMenuPolicy(Qt::DefaultContextMenu);
+    layout->addWidget(ListKeys, 2, 1);
+
+    ListField = NewList({QStringLiteral("Поле"), QStringLiteral("Тип"), QStringLiteral("Размер"),
+                         QStringLiteral("Null"), QStringLiteral("По умолч."),
+                         QStringLiteral("Автоинкр."), QStringLiteral("Переименовать")},
+                        page);
+    layout->addWidget(ListField, 0, 2, 2, 1);
+    ListUk = NewList({QStringLiteral("UK"), QStringLiteral("Поля")}, page);
+    ListUk->setContextMenuPolicy(Qt::DefaultContextMenu);
+    ListFk =
+        NewList({QStringLiteral("FK"), QStringLiteral("Поля"), QStringLiteral("Ссылка")}, page);
+    ListFk->setContextMenuPolicy(Qt::DefaultContextMenu);
+    auto* keys = new QHBoxLayout;
+    keys->addWidget(ListUk);
+    keys->addWidget(ListFk);
+    layout->addLayout(keys, 2, 2);
+    layout->setColumnStretch(0, 3);
+    layout->setColumnStretch(1, 2);
+    layout->setColumnStretch(2, 4);
+
+    PopupTableFrom = new QMenu(ListTableFrom);
+    NDelTable = PopupTableFrom->addAction(QStringLiteral("Удалить таблицу"));
+    PopupField = new QMenu(ListField);
+    NRenameField = PopupField->addAction(QStringLiteral("Переименовать"));
+    return page;
+}
+
+QWidget* TFormMigration::BuildNewDbPage() {
+    auto* page = new QWidget;
+    auto* form = new QFormLayout(page);
+    EditUser = new QLineEdit(page);
+    EditPassword = new QLineEdit(page);
+    EditPassword->setEchoMode(QLineEdit::Password);
+    EditPassword->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+    SpinPortionWrite = new QSpinBox(page);
+    SpinPortionWrite->setRange(kPortionWriteMin, kPortionWriteMax);
+    SpinPortionWrite->setValue(1000);
+    SpinPortionRead = new QSpinBox(page);
+    SpinPortionRead->setRange(kPortionReadMin, kPortionReadMax);
+    SpinPortionRead->setValue(100000);
+    LabelIntType = new QLabel(QStringLiteral("Преобразование типа:"), page);
+    ComboIntType = new QComboBox(page);
+    ComboIntType->addItems({QStringLiteral("NUMBER >BIGINT"), QStringLiteral("NUMBER > INTEGER")});
+    ComboIntType->setCurrentIndex(0);
+    LabelDateTimeFormat = new QLabel(QStringLiteral("Формат даты/времени:"), page);
+    EditDateTimeFormat = new QLineEdit(QStringLiteral("dd-mm-yy hh:nn:ss"), page);
+    form->addRow(QStringLiteral("Пользователь:"), EditUser);
+    form->addRow(QStringLiteral("Пароль:"), EditPassword);
+    form->addRow(QStringLiteral("Порция записи при копировании данных:"), SpinPortionWrite);
+    form->addRow(QStringLiteral("Порция чтения при копировании данных:"), SpinPortionRead);
+    form->addRow(LabelIntType, ComboIntType);
+    form->addRow(LabelDateTimeFormat, EditDateTimeFormat);
+    return page;
+}
+
+QWidget* TFormMigration::BuildScriptPage() {
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    MemoScript = NewMemo(page, false);
+    layout->addWidget(MemoScript, 1);
+    PanelScript = new QFrame(page);
+    auto* panel = new QHBoxLayout(PanelScript);
+    panel->setContentsMargins(0, 0, 0, 0);
+    BtnAddScript = new QPushButton(QStringLiteral("Добавить из файла"), PanelScript);
+    panel->addWidget(BtnAddScript);
+    panel->addStretch(1);
+    layout->addWidget(PanelScript);
+    return page;
+}
+
+QWidget* TFormMigration::BuildStructToPage() {
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    auto* version = new QFormLayout;
+    EditVersionTo = new QLineEdit(page);
+    EditVersionTo->setReadOnly(true);
+    version->addRow(QStringLiteral("Версия:"), EditVersionTo);
+    layout->addLayout(version);
+    ListTableTo = NewList({QStringLiteral("Таблица"), QStringLiteral("Записей"),
+                           QStringLiteral("Довесок к запросу"), QStringLiteral("Из файла")},
+                          page);
+    layout->addWidget(ListTableTo, 1);
+    LabelResStruct = new QLabel(page);
+    LabelResStruct->setWordWrap(true);
+    LabelResStruct->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    layout->addWidget(LabelResStruct);
+
+    PopupTableTo = new QMenu(ListTableTo);
+    NQueryAddi = PopupTableTo->addAction(QStringLiteral("Сформировать довесок"));
+    NFileCopy = PopupTableTo->addAction(QStringLiteral("Данные из файла"));
+    return page;
+}
+
+QWidget* TFormMigration::BuildCopyDataPage() {
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    GaugeTable = new QProgressBar(page);
+    GaugeRow = new QProgressBar(page);
+    LabelN = new QLabel(page);
+    LabelTime = new QLabel(page);
+    layout->addWidget(GaugeTable);
+    layout->addWidget(GaugeRow);
+    auto* labels = new QHBoxLayout;
+    labels->addWidget(LabelN, 1);
+    labels->addWidget(LabelTime);
+    layout->addLayout(labels);
+    MemoCopy = NewMemo(page, true);
+    layout->addWidget(MemoCopy, 1);
+    auto* buttons = new QHBoxLayout;
+    BtnPause = new QPushButton(QStringLiteral("Пауза"), page);
+    BtnContinue = new QPushButton(QStringLiteral("Продолжить"), page);
+    BtnPause->setEnabled(false);
+    BtnContinue->setEnabled(false);
+    buttons->addStretch(1);
+    buttons->addWidget(BtnPause);
+    buttons->addWidget(BtnContinue);
+    layout->addLayout(buttons);
+    return page;
+}
+
+QWidget* TFormMigration::BuildErrorPage() {
+    auto* page = new QWidget;
+    auto* layout = new QVBoxLayout(page);
+    MemoError = NewMemo(page, true);
+    layout->addWidget(MemoError);
+    return page;
+}
+
+void TFormMigration::ConnectHandlers() {
+    connect(TimerCheck, &QTimer::timeout, this, [this] { TimerCheckTimer(); });
+    connect(BtnNext, &QPushButton::clicked, this, [this] { BtnNextClick(); });
+    connect(BtnPrev, &QPushButton::clicked, this, [this] { BtnPrevClick(); });
+    connect(BtnPause, &QPushButton::clicked, this, [this] { BtnPauseClick(); });
+    connect(BtnContinue, &QPushButton::clicked, this, [this] { BtnContinueClick(); });
+    connect(BtnHelp, &QPushButton::clicked, this, [this] { BtnHelpClick(); });
+    connect(BtnInfo, &QPushButton::clicked, this, [this] { BtnInfoClick(); });
+
+    connect(BtnCheckFrom, &QPushButton::clicked, this, [this] { BtnCheckFromClick(); });
+    connect(BtnCheckTo, &QPushButton::clicked, this, [this] { BtnCheckToClick(); });
+    connect(BtnConnectFrom, &QPushButton::clicked, this, [this] { BtnConnectFromClick(); });
+    connect(BtnConnectTo, &QPushButton::clicked, this, [this] { BtnConnectToClick(); });
+    // Any change of a connection string invalidates its earlier check.
+    connect(MemoConnectFrom, &QPlainTextEdit::textChanged, this,
+            [this] { LabelCheckDbFrom->setVisible(false); });
+    connect(MemoConnectTo, &QPlainTextEdit::textChanged, this,
+            [this] { LabelCheckDbTo->setVisible(false); });
+
+    // The detail lists follow the row that was selected last; losing the selection leaves them
+    // showing the table that lost it.
+    for (QTreeWidget* list : {ListTableFrom, ListTableTo}) {
+        connect(list, &QTreeWidget::itemSelectionChanged, this, [this, list] {
+            const QList<QTreeWidgetItem*> selected = list->selectedItems();
+            ListTableFromSelectItem(selected.isEmpty() ? list->currentItem() : selected.first());
+        });
+    }
+    connect(ListTableFrom, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        PopupTableFromPopup();
+        PopupTableFrom->popup(ListTableFrom->viewport()->mapToGlobal(at));
+    });
+    connect(ListField, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        PopupFieldPopup();
+        PopupField->popup(ListField->viewport()->mapToGlobal(at));
+    });
+    connect(ListTableTo, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {
+        PopupTableToPopup();
+        PopupTableTo->popup(ListTableTo->viewport()->mapToGlobal(at));
+    });
+    connect(NDelTable, &QAction::triggered, this, [this] { NDelTableClick(); });
+    connect(NRenameField, &QAction::triggered, this, [this] { NRenameFieldClick(); });
+    connect(NQueryAddi, &QAction::triggered, this, [this] { NQueryAddiClick(); });
+    connect(NFileCopy, &QAction::triggered, this, [this] { NFileCopyClick(); });
+    connect(BtnAddScript, &QPushButton::clicked, this, [this] { BtnAddScriptClick(); });
+}
+
+void TFormMigration::FormCreate() {
+    const QString cur_dir = QDir::currentPath();
+
+    TSettingsValues values;
+    {
+        QSettings settings(QString::fromLatin1(kSettingsOrganisation),
+                           QString::fromLatin1(kSettingsApplication));
+        LoadSettings(settings, values);
+    }
+    SetMemoText(MemoConnectFrom, values.connect_from);
+    SetMemoText(MemoConnectTo, values.connect_to);
+    EditUser->setText(values.user);
+    EditPassword->setText(values.password);
+    ComboIntType->setCurrentIndex(values.int_type);
+    SpinPortionWrite->setValue(values.portion_write);
+    SpinPortionRead->setValue(values.portion_read);
+
+    paths = MakeWorkPaths(cur_dir);
+
+    const QColor face = palette().color(QPalette::Button);
+    PaintBackground(PanelInfo, Tinted(face, -4));
+    PaintBackground(PanelControl, Tinted(face, 2));
+
+    BtnHelp->setText(QString());
+    BtnInfo->setText(QString());
+    BtnInfo->setVisible(!QFileInfo::exists(paths.file_addi));
+
+    step = 1;
+}
+
+void TFormMigration::FormDestroy() {
+    if (settings_saved_) {
+        return;
+    }
+    settings_saved_ = true;
+    TSettingsValues values;
+    values.connect_from = MemoText(MemoConnectFrom);
+    values.connect_to = MemoText(MemoConnectTo);
+    values.user = EditUser->text();
+    values.password = EditPassword->text();
+    values.int_type = ComboIntType->currentIndex();
+    values.portion_write = SpinPortionWrite->value();
+    values.portion_read = SpinPortionRead->value();
+    QSettings settings(QString::fromLatin1(kSettingsOrganisation),
+                       QString::fromLatin1(kSettingsApplication));
+    SaveSettings(settings, values);
+}
+
+void TFormMigration::BtnHelpClick() {
+    // Whether a viewer exists for the file is the desktop's business; a missing file shows
+    // nothing.
+    QDesktopServices::openUrl(QUrl::fromLocalFile(paths.file_help));
+}
+
+void TFormMigration::BtnInfoClick() {
+    if (about_form == nullptr) {
+        return;
+    }
+    about_form->LabelCopyright->setText(TFormAbout::CopyrightLine());
+    about_form->exec();
+}
+
+void TFormMigration::closeEvent(QCloseEvent* event) {
+    if (FormCloseQuery()) {
+        event->accept();
+    } else {
+        event->ignore();
+    }
+}

@@ -1,0 +1,247 @@
+#pragma once
+// The wizard's main window. It owns everything that lives for the run (the two connections and
+// their statements, the table model, the wizard state, the working paths) and all pages; a
+// 100 ms timer drives the steps. The window only reads controls, calls the engine and shows the
+// results. Controls and handlers are public so that tests can fill, press and read them.
+//
+// The sources are split by subject: migration_form.cpp (construction, pages, settings, help),
+// migration_steps_ui.cpp (the tick and the navigation buttons), migration_connections_ui.cpp
+// (the two connection panels), migration_structure_ui.cpp (the structure browser, the table-list
+// commands and the script page).
+
+#include <QDateTime>
+#include <QWidget>
+#include <memory>
+
+#include "app/settings.h"
+#include "db/odbc.h"
+#include "schema/table_model.h"
+#include "util/code_page.h"
+#include "util/error.h"
+
+class QComboBox;
+class QFrame;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QMenu;
+class QPlainTextEdit;
+class QProgressBar;
+class QPushButton;
+class QSpinBox;
+class QTabWidget;
+class QTimer;
+class QTreeWidget;
+class QTreeWidgetItem;
+class QAction;
+class TFormAbout;
+class TFormConnectString;
+class TQuestions;
+
+inline const QString kApplicationTitle = QStringLiteral("Миграция баз данных");
+
+class TFormMigration : public QWidget {
+    Q_OBJECT
+
+public:
+    // questions answers every box; without one the window uses real dialogs. Creation restores
+    // the settings and fixes the working paths; destruction writes the settings back.
+    explicit TFormMigration(TQuestions* questions = nullptr, QWidget* parent = nullptr);
+    ~TFormMigration() override;
+
+    // The two dialogs are created after the main window and handed over.
+    void SetAboutForm(TFormAbout* form) { about_form = form; }
+    void SetConnectStringForm(TFormConnectString* form) { connect_string_form = form; }
+
+    // Wizard state.
+    int step = 1;
+    bool is_done = false;
+    QDateTime time_step;
+    int db_from = kDbUnknown;
+    int db_to = kDbUnknown;
+    QString oracle_vers;
+    TTables tables;
+    TWorkPaths paths;
+    TCodePage code_page;
+
+    // Connections and their statements.
+    TDbConnection ADOConnectionFrom;
+    TDbConnection ADOConnectionTo;
+    TDbQuery QueryFrom{ADOConnectionFrom};
+    TDbQuery QueryTo{ADOConnectionTo};
+
+    // Frame.
+    QLabel* PanelInfo = nullptr;
+    QTabWidget* PageControl1 = nullptr;
+    QWidget* TabSelDb = nullptr;
+    QWidget* TabStructFrom = nullptr;
+    QWidget* TabNewDb = nullptr;
+    QWidget* TabScript = nullptr;
+    QWidget* TabStructTo = nullptr;
+    QWidget* TabCopyData = nullptr;
+    QWidget* TabError = nullptr;
+    QFrame* PanelControl = nullptr;
+    QPushButton* BtnPrev = nullptr;
+    QPushButton* BtnNext = nullptr;
+    QPushButton* BtnHelp = nullptr;
+    QPushButton* BtnInfo = nullptr;
+    QTimer* TimerCheck = nullptr;
+
+    // Step 1: connection panels.
+    QGroupBox* PanelConnectFrom = nullptr;
+    QGroupBox* PanelConnectTo = nullptr;
+    QLabel* LabelConnectFrom = nullptr;
+    QLabel* LabelConnectTo = nullptr;
+    QPlainTextEdit* MemoConnectFrom = nullptr;
+    QPlainTextEdit* MemoConnectTo = nullptr;
+    QPushButton* BtnConnectFrom = nullptr;
+    QPushButton* BtnConnectTo = nullptr;
+    QPushButton* BtnCheckFrom = nullptr;
+    QPushButton* BtnCheckTo = nullptr;
+    QLabel* LabelCheckDbFrom = nullptr;
+    QLabel* LabelCheckDbTo = nullptr;
+
+    // Step 2: structure browser.
+    QTreeWidget* ListTableFrom = nullptr;
+    QLineEdit* EditSumTable = nullptr;
+    QLineEdit* EditSumRow = nullptr;
+    QLineEdit* EditVersionFrom = nullptr;
+    QPlainTextEdit* MemoTypes = nullptr;
+    QTreeWidget* ListKeys = nullptr;
+    QTreeWidget* ListField = nullptr;
+    QTreeWidget* ListUk = nullptr;
+    QTreeWidget* ListFk = nullptr;
+    QMenu* PopupTableFrom = nullptr;
+    QAction* NDelTable = nullptr;
+    QMenu* PopupField = nullptr;
+    QAction* NRenameField = nullptr;
+
+    // Step 3: migration settings.
+    QLineEdit* EditUser = nullptr;
+    QLineEdit* EditPassword = nullptr;
+    QSpinBox* SpinPortionWrite = nullptr;
+    QSpinBox* SpinPortionRead = nullptr;
+    QLabel* LabelIntType = nullptr;
+    QComboBox* ComboIntType = nullptr;
+    QLabel* LabelDateTimeFormat = nullptr;
+    QLineEdit* EditDateTimeFormat = nullptr;
+
+    // Step 4: script.
+    QPlainTextEdit* MemoScript = nullptr;
+    QFrame* PanelScript = nullptr;
+    QPushButton* BtnAddScript = nullptr;
+
+    // Step 5: new database.
+    QTreeWidget* ListTableTo = nullptr;
+    QLabel* LabelResStruct = nullptr;
+    QLineEdit* EditVersionTo = nullptr;
+    QMenu* PopupTableTo = nullptr;
+    QAction* NQueryAddi = nullptr;
+    QAction* NFileCopy = nullptr;
+
+    // Steps 6, 7, 9: copy; step 8: error.
+    QProgressBar* GaugeTable = nullptr;
+    QProgressBar* GaugeRow = nullptr;
+    QLabel* LabelN = nullptr;
+    QLabel* LabelTime = nullptr;
+    QPlainTextEdit* MemoCopy = nullptr;
+    QPushButton* BtnPause = nullptr;
+    QPushButton* BtnContinue = nullptr;
+    QPlainTextEdit* MemoError = nullptr;
+
+    // Stage driver.
+    void TimerCheckTimer();
+    void BtnNextClick();
+    void BtnPrevClick();
+    void BtnPauseClick();
+    void BtnContinueClick();
+    // True when the window may close.
+    bool FormCloseQuery();
+    void PrintInfo();
+
+    // Step work.
+    void ReadStructFrom();
+    void MakeScriptNew();
+    void WriteStructTo();
+    void CopyData();
+    void SaveTmpFile();
+    void LoadFromTmpFile();
+
+    // Connections.
+    void BtnCheckFromClick();
+    void BtnCheckToClick();
+    void BtnConnectFromClick();
+    void BtnConnectToClick();
+
+    // Structure browser and table-list commands.
+    void RefreshStructFrom();
+    void AddType(const QString& str);
+    void ListTableFromSelectItem(QTreeWidgetItem* item);
+    void PopupTableFromPopup();
+    void PopupFieldPopup();
+    void PopupTableToPopup();
+    void NDelTableClick();
+    void NRenameFieldClick();
+    void NQueryAddiClick();
+    void NFileCopyClick();
+    void BtnAddScriptClick();
+
+    // Settings, help, About.
+    void FormCreate();
+    void FormDestroy();
+    void BtnHelpClick();
+    void BtnInfoClick();
+
+    // The general error report for a failure that escaped a handler.
+    void ShowException(const QString& message);
+    // The script memo as lines; an empty memo has none.
+    QStringList ScriptLines() const;
+    // A memo's whole text with its lines joined by CR LF, as connection strings and settings
+    // hold it, and the way back.
+    static QString MemoText(const QPlainTextEdit* memo);
+    static void SetMemoText(QPlainTextEdit* memo, const QString& text);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void BuildFrame();
+    QWidget* BuildSelDbPage();
+    QWidget* BuildStructFromPage();
+    QWidget* BuildNewDbPage();
+    QWidget* BuildScriptPage();
+    QWidget* BuildStructToPage();
+    QWidget* BuildCopyDataPage();
+    QWidget* BuildErrorPage();
+    void ConnectHandlers();
+    void ShowPage(QWidget* page, bool visible);
+    void RunStepWork();
+    void CheckConnection(TDbConnection& connection, QPlainTextEdit* memo, QLabel* mark,
+                         int& db_kind);
+    void BuildConnectString(QPlainTextEdit* memo, QLabel* mark);
+    // Runs a handler body and turns an escaping failure into the general error report.
+    template <typename F>
+    void Guarded(F&& body);
+
+    std::unique_ptr<TQuestions> own_questions_;
+    TQuestions* questions_ = nullptr;
+    TFormAbout* about_form = nullptr;
+    TFormConnectString* connect_string_form = nullptr;
+    // Set while the report of a failed step is open: the ticks that arrive under the modal box
+    // must not start the same work again and stack reports on top of it.
+    bool report_open_ = false;
+    bool settings_saved_ = false;
+    // The table whose columns ListField shows.
+    QString field_table_;
+};
+
+template <typename F>
+void TFormMigration::Guarded(F&& body) {
+    try {
+        body();
+    } catch (const TError& error) {
+        ShowException(error.Message());
+    } catch (const std::exception& error) {
+        ShowException(QString::fromLocal8Bit(error.what()));
+    }
+}

@@ -1,0 +1,225 @@
+// The stage driver: the tick that shows the page of the step, runs the step's work and enables
+// the buttons, and the buttons that move between steps.
+
+#include <QComboBox>
+#include <QFile>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QTabWidget>
+#include <QTreeWidget>
+
+#include "app/migration_form.h"
+#include "app/questions.h"
+#include "schema/ora_time_format.h"
+#include "schema/table_sort.h"
+
+void TFormMigration::ShowPage(QWidget* page, bool visible) {
+    const int index = PageControl1->indexOf(page);
+    if (PageControl1->isTabVisible(index) != visible) {
+        PageControl1->setTabVisible(index, visible);
+    }
+    if (visible && PageControl1->currentIndex() != index) {
+        PageControl1->setCurrentIndex(index);
+    }
+}
+
+void TFormMigration::TimerCheckTimer() {
+    ShowPage(TabSelDb, step == 1);
+    ShowPage(TabStructFrom, step == 2);
+    ShowPage(TabNewDb, step == 3);
+    ShowPage(TabScript, step == 4);
+    ShowPage(TabStructTo, step == 5);
+    ShowPage(TabCopyData, step == 6 || step == 7 || step == 9);
+    ShowPage(TabError, step == 8);
+
+    if (!report_open_) {
+        RunStepWork();
+    }
+
+    bool next = false;
+    switch (step) {
+        case 1:
+            next = !LabelCheckDbFrom->isHidden() && !LabelCheckDbTo->isHidden();
+            break;
+        case 2:
+            next = is_done && ListTableFrom->topLevelItemCount() > 0;
+            break;
+        case 3: {
+            const bool postgres = db_to == kDbPostgres;
+            const bool oracle = db_to == kDbOracle;
+            ComboIntType->setVisible(postgres);
+            LabelIntType->setVisible(postgres);
+            EditDateTimeFormat->setVisible(oracle);
+            LabelDateTimeFormat->setVisible(oracle);
+            // The password may stay empty.
+            next = !EditUser->text().isEmpty();
+            break;
+        }
+        case 4:
+            next = is_done && !ScriptLines().isEmpty();
+            break;
+        case 5:
+            next = is_done && LabelResStruct->text() == QStringLiteral("Ok");
+            break;
+        default:
+            break;
+    }
+    BtnNext->setEnabled(next);
+    BtnPrev->setEnabled(step >= 2 && step <= 5);
+    BtnPause->setEnabled(step == 6);
+    BtnContinue->setEnabled(step == 7);
+}
+
+void TFormMigration::RunStepWork() {
+    if (is_done) {
+        return;
+    }
+    switch (step) {
+        case 2:
+            Guarded([this] { ReadStructFrom(); });
+            break;
+        case 3:
+            Guarded([this] {
+                EditDateTimeFormat->setText(GetOraTimeFormat(QueryTo, db_to, false));
+                is_done = true;
+            });
+            break;
+        case 4:
+            Guarded([this] { MakeScriptNew(); });
+            break;
+        case 5:
+            // Target creation reports its own failures on the page.
+            Guarded([this] { WriteStructTo(); });
+            break;
+        case 6:
+            try {
+                CopyData();
+            } catch (const TError& error) {
+                // The two statements and the message stay on the error page; the checkpoint
+                // lets a later run resume.
+                MemoError->appendPlainText(QueryFrom.Text());
+                MemoError->appendPlainText(QueryTo.Text());
+                MemoError->appendPlainText(error.Message());
+                step = 8;
+                is_done = false;
+                PrintInfo();
+                Guarded([this] { SaveTmpFile(); });
+            }
+            break;
+        default:
+            break;
+    }
+}
+
+void TFormMigration::BtnNextClick() {
+    if (step < 1 || step > 5) {
+        return;
+    }
+    Guarded([this] {
+        is_done = false;
+        if (step == 3 && QFileInfo::exists(paths.file_temp)) {
+            if (questions_->AskOkCancel(
+                    QStringLiteral("Обнаружена незавершенная миграция"),
+                    QStringLiteral("Продолжить выполнение незавершенной миграции?"))) {
+                step = 5;
+                is_done = true;
+                // The table index in the checkpoint counts in dependency order.
+                SortTables(tables);
+                LoadFromTmpFile();
+            } else {
+                QFile::remove(paths.file_temp);
+                step = 4;
+                is_done = false;
+            }
+        } else {
+            ++step;
+        }
+        PrintInfo();
+        time_step = QDateTime::currentDateTime();
+        LabelTime->setText(QString());
+    });
+}
+
+void TFormMigration::BtnPrevClick() {
+    if (step < 2 || step > 5) {
+        return;
+    }
+    // The earlier step keeps its results: is_done is left alone.
+    --step;
+    PrintInfo();
+}
+
+void TFormMigration::BtnPauseClick() {
+    if (step != 6) {
+        return;
+    }
+    step = 7;
+    Guarded([this] { SaveTmpFile(); });
+}
+
+void TFormMigration::BtnContinueClick() {
+    if (step != 7) {
+        return;
+    }
+    step = 6;
+    if (QFileInfo::exists(paths.file_temp)) {
+        QFile::remove(paths.file_temp);
+    }
+}
+
+bool TFormMigration::FormCloseQuery() {
+    if (step != 6) {
+        return true;
+    }
+    return questions_->AskOkCancel(
+        QStringLiteral("Копирование данных не завершено"),
+        QStringLiteral("Скопированные данные будут потеряны. Повторить процесс будет возможно "
+                       "только с самого начала. Для возобновления копирования с текущего "
+                       "состояния нажмите кнопку \"Пауза\" после отмены выхода. Подтверждаете "
+                       "выход?"));
+}
+
+void TFormMigration::PrintInfo() {
+    switch (step) {
+        case 2:
+            PanelInfo->setText(QStringLiteral("Чтение структуры исходной БД"));
+            break;
+        case 4:
+            PanelInfo->setText(QStringLiteral("Формирование сценария создания конечной БД"));
+            break;
+        case 5:
+            PanelInfo->setText(QStringLiteral("Создание структуры новой БД"));
+            break;
+        case 6:
+            PanelInfo->setText(QStringLiteral("Копирование данных"));
+            break;
+        case 8:
+            PanelInfo->setText(QStringLiteral("Ошибка копирования данных"));
+            break;
+        default:
+            break;
+    }
+}
+
+void TFormMigration::ShowException(const QString& message) {
+    // Ticks keep coming while the box is open; the flag keeps them from starting the failed
+    // work again underneath it.
+    report_open_ = true;
+    ShowErrorReport(*questions_, kApplicationTitle, message);
+    report_open_ = false;
+}
+
+// Target creation, the copy and the checkpoint are not wired into the window yet. Until they
+// are, step 5 ends without the "Ok" that lets the wizard go on, so nothing past it can start.
+void TFormMigration::WriteStructTo() {
+    is_done = true;
+}
+
+void TFormMigration::CopyData() {}
+
+void TFormMigration::SaveTmpFile() {}
+
+void TFormMigration::LoadFromTmpFile() {}
