@@ -1,0 +1,125 @@
+#pragma once
+// Export of one source table into a data file for the target's bulk loader: tab-separated text
+// in the COPY text format for a PostgreSQL target, or the same layout plus a one-line loader
+// control file for an Oracle target.
+//
+// TTableExport owns a copy of the table record, its own statement and whole-table reader on the
+// shared source connection (so several exports and the wizard's copy can interleave on one
+// connection, unit by unit) and the open data file. It is driven from the user-interface
+// thread: Start once, then CopyData on every timer tick until it reports completion. Failures
+// are raised as TError; the caller then calls Abort.
+
+#include <QDateTime>
+#include <QFile>
+#include <QString>
+#include <cstdint>
+#include <memory>
+
+#include "db/odbc.h"
+#include "schema/date_format.h"
+#include "schema/table_model.h"
+#include "util/code_page.h"
+
+// How the fields of a row become the text of a data-file line.
+struct TLineFormat {
+    int db_type = kDbPostgres;          // kDbOracle: loader layout; anything else: COPY text
+    QChar deci_sep = QLatin1Char('.');  // separator of floating-point values
+    QString ora_time_format;            // Oracle: date/time format text of date values
+    TFormatSettings format_settings = TFormatSettings::Default();
+};
+
+// A value in the COPY text format: backslash, tab, line feed and carriage return escaped.
+QString EscapeCopyText(const QString& value);
+
+// The line of the current row of row: the fields' texts joined by tabs. row_number (from 1)
+// and table_name only name the place in the error raised for a value the Oracle layout cannot
+// carry (a tab, line feed or carriage return).
+QString BuildDataLine(const TDbRowSet& row, const TLineFormat& format, const QString& table_name,
+                      qint64 row_number);
+
+// The loader control file's line (without its line end). ora_date_format is the target's date
+// format in Oracle notation, used for the columns of type "DATE".
+QString BuildControlLine(const TTableRec& table, const QString& data_file,
+                         const QString& ora_date_format);
+
+// The source query of portion reading: "SELECT * FROM " + name, then " ORDER BY " + the primary
+// key's columns when the table has one, so that the portions follow each other without gaps.
+QString ExportQueryText(const TTableRec& table);
+
+// The decimal separator of the dialog's choice: 0 point, 1 comma, anything else the system's.
+QChar GetDeciSep(int combo_index);
+
+// A new data file name for an Oracle export: a random number + ".dat" in the folder of the
+// control file, one that does not exist yet.
+QString RandomDataFileName(const QString& control_file);
+
+// Lets a database server running under another account read the file: on Windows an icacls
+// grant to the group Everyone (not waited for), elsewhere read permission for group and others.
+void GrantReadAccess(const QString& path);
+
+class TTableExport {
+public:
+    TTableExport(TDbConnection& source, const TTableRec& table, const QString& query_text,
+                 int db_type, const TCodePage& code_page = TCodePage());
+    ~TTableExport();
+    TTableExport(const TTableExport&) = delete;
+    TTableExport& operator=(const TTableExport&) = delete;
+
+    // Settings read on every unit, so the dialog may change them between ticks.
+    int portion_write = 1000;   // rows written per unit, at least 1 is used
+    int portion_read = 100000;  // rows per source query; 0 or less reads the table whole
+    QChar deci_sep = QLatin1Char('.');
+    TFormatSettings format_settings = TFormatSettings::Default();
+
+    // file_name is the file chosen by the operator: the data file itself for PostgreSQL, the
+    // control file for Oracle (whose data file gets a random name in the same folder).
+    // ora_date_format is the Oracle target's date format in Oracle notation (ignored for
+    // PostgreSQL). Counts the rows, writes the control file, creates the data file.
+    void Start(const QString& file_name, const QString& ora_date_format = QString());
+
+    // One unit of work: at most portion_write rows. Returns true once the export is complete;
+    // the data file is closed then.
+    bool CopyData();
+
+    // Writes one line and its CR LF, also for an empty line (one line per row).
+    void AddToStream(const QString& text);
+
+    // Ends an export that failed or was abandoned: readers closed, the data file closed and
+    // left on disk as far as it was written.
+    void Abort();
+
+    const TTableRec& Table() const { return table_; }
+    const QString& QueryText() const { return query_text_; }
+    int DbType() const { return db_type_; }
+    qint64 CopyOff() const { return copy_off_; }
+    qint64 Total() const { return total_; }
+    bool Started() const { return started_; }
+    bool Finished() const { return finished_; }
+    const QString& FileName() const { return file_name_; }
+    const QString& DataFileName() const { return data_file_name_; }
+    const QString& OraTimeFormat() const { return ora_time_format_; }
+    const QDateTime& TimeStart() const { return time_start_; }
+    // Seconds since Start, rounded to the nearest whole second.
+    uint32_t ElapsedSeconds() const;
+
+private:
+    void CloseReaders();
+    void Finish();
+
+    TTableRec table_;
+    QString query_text_;
+    int db_type_;
+    TCodePage code_page_;
+    std::unique_ptr<TDbQuery> query_from_;
+    std::unique_ptr<TDbTable> table_from_;
+    TDbRowSet* data_from_ = nullptr;
+    QFile stream_;
+    qint64 copy_off_ = 0;
+    qint64 total_ = 0;
+    bool started_ = false;
+    bool finished_ = false;
+    QString file_name_;
+    QString data_file_name_;
+    QString ora_time_format_;
+    QDateTime time_start_;
+};
