@@ -1,0 +1,9 @@
+#pragma once
+// The kind of server a connection string leads to, decided from the text alone (the server is
+// never asked). Pure; user-interface thread.
+
+#include <QString>
+
+// 0 not recognised, 1 Oracle (the text holds "ORA"), 2 PostgreSQL (it holds "POSTGRESQL",
+// which wins over "ORA"); letters compared without regard to case (Latin only).
+int GetTypeDb(const QString& str);
