@@ -372,9 +372,13 @@ void TFormMigration::ConnectHandlers() {
     // The detail lists follow the row that was selected last; losing the selection leaves them
     // showing the table that lost it.
     for (QTreeWidget* list : {ListTableFrom, ListTableTo}) {
-        connect(list, &QTreeWidget::itemSelectionChanged, this, [this, list] {
+        auto last_selected = std::make_shared<QString>();
+        connect(list, &QTreeWidget::itemSelectionChanged, this, [this, list, last_selected] {
             const QList<QTreeWidgetItem*> selected = list->selectedItems();
-            ListTableFromSelectItem(selected.isEmpty() ? list->currentItem() : selected.first());
+            if (!selected.isEmpty()) {
+                *last_selected = selected.first()->text(0);
+            }
+            ShowTableDetails(*last_selected);
         });
     }
     connect(ListTableFrom, &QWidget::customContextMenuRequested, this, [this](const QPoint& at) {

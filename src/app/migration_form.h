@@ -177,6 +177,8 @@ public:
     void RefreshStructFrom();
     void AddType(const QString& str);
     void ListTableFromSelectItem(QTreeWidgetItem* item);
+    // Fills the column and key lists for the table of that name (emptied when there is none).
+    void ShowTableDetails(const QString& name);
     void PopupTableFromPopup();
     void PopupFieldPopup();
     void PopupTableToPopup();

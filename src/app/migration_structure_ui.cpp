@@ -92,14 +92,15 @@ void TFormMigration::AddType(const QString& str) {
 }
 
 void TFormMigration::ListTableFromSelectItem(QTreeWidgetItem* item) {
+    ShowTableDetails(item == nullptr ? QString() : item->text(0));
+}
+
+void TFormMigration::ShowTableDetails(const QString& name) {
     ListField->clear();
     ListUk->clear();
     ListFk->clear();
     field_table_.clear();
-    if (item == nullptr) {
-        return;
-    }
-    const int index = FindTable(tables, item->text(0));
+    const int index = FindTable(tables, name);
     if (index < 0) {
         return;
     }
