@@ -1,0 +1,228 @@
+#include "db/connection_string.h"
+
+#include "util/error.h"
+
+namespace {
+
+bool IsBlank(QChar c) {
+    return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
+}
+
+// Latin letters only, as everywhere in the system.
+QString UpperAscii(const QString& text) {
+    QString result = text;
+    for (QChar& c : result) {
+        if (c >= u'a' && c <= u'z') {
+            c = QChar(c.unicode() - 32);
+        }
+    }
+    return result;
+}
+
+bool SameKey(const QString& a, const QString& b) {
+    return UpperAscii(a) == UpperAscii(b);
+}
+
+const TConnectPair* FindPair(const QList<TConnectPair>& pairs, const QString& key) {
+    for (const TConnectPair& pair : pairs) {
+        if (SameKey(pair.key, key)) {
+            return &pair;
+        }
+    }
+    return nullptr;
+}
+
+QString Shorten(const QString& text) {
+    return text.size() <= 40 ? text : text.left(40) + QStringLiteral("...");
+}
+
+// Reads a value closed by `close`, where a doubled `close` stands for the character itself.
+// `pos` points after the opening character and ends after the closing one.
+QString ReadQuoted(const QString& text, qsizetype& pos, QChar close, const QString& key) {
+    QString value;
+    while (true) {
+        if (pos >= text.size()) {
+            throw TError(QStringLiteral("В строке подключения не закрыта кавычка %1 у значения "
+                                        "параметра «%2».")
+                             .arg(close, key));
+        }
+        const QChar c = text[pos++];
+        if (c != close) {
+            value += c;
+        } else if (pos < text.size() && text[pos] == close) {
+            value += c;
+            ++pos;
+        } else {
+            return value;
+        }
+    }
+}
+
+// An ODBC connection string with line breaks (a memo wraps it) loses the breaks and the blanks
+// beside them; otherwise it goes to the driver manager exactly as written.
+QString JoinLines(const QString& text) {
+    if (!text.contains(u'\n') && !text.contains(u'\r')) {
+        return text.trimmed();
+    }
+    QStringList lines = text.split(QChar(u'\n'));
+    for (QString& line : lines) {
+        line = line.trimmed();
+    }
+    return lines.join(QString()).trimmed();
+}
+
+QString OracleOdbcString(const QList<TConnectPair>& pairs, const TOdbcInstalled& installed) {
+    const TConnectPair* source = FindPair(pairs, QStringLiteral("Data Source"));
+    const TConnectPair* user = FindPair(pairs, QStringLiteral("User ID"));
+    const TConnectPair* password = FindPair(pairs, QStringLiteral("Password"));
+    if (source == nullptr || source->value.isEmpty()) {
+        throw TError(QStringLiteral(
+            "В строке подключения к Oracle не указан источник данных (Data Source)."));
+    }
+    QString login;
+    if (user != nullptr) {
+        login += QStringLiteral(";UID=") + OdbcValue(user->value);
+    }
+    if (password != nullptr) {
+        login += QStringLiteral(";PWD=") + OdbcValue(password->value);
+    }
+    for (const TOdbcDataSource& ds : installed.data_sources) {
+        if (SameKey(ds.name, source->value)) {
+            return QStringLiteral("DSN=") + OdbcValue(ds.name) + login;
+        }
+    }
+    for (const QString& driver : installed.drivers) {
+        if (driver.contains(QStringLiteral("oracle"), Qt::CaseInsensitive)) {
+            QString braced = driver;
+            braced.replace(QStringLiteral("}"), QStringLiteral("}}"));
+            return QStringLiteral("DRIVER={") + braced + QStringLiteral("};DBQ=") +
+                   OdbcValue(source->value) + login;
+        }
+    }
+    throw TError(QStringLiteral("Не найден ODBC-драйвер Oracle: нет источника данных ODBC «%1», "
+                                "и среди установленных драйверов ODBC нет драйвера, в названии "
+                                "которого есть «Oracle».")
+                     .arg(source->value));
+}
+
+// The bridge form carries the ODBC string in "Extended Properties"; without it the remaining
+// pairs are the ODBC string, with the usual OLE DB names turned into ODBC keys.
+QString BridgeOdbcString(const QList<TConnectPair>& pairs) {
+    if (const TConnectPair* extended = FindPair(pairs, QStringLiteral("Extended Properties"))) {
+        const QString odbc = JoinLines(extended->value);
+        if (odbc.isEmpty()) {
+            throw TError(QStringLiteral(
+                "В строке подключения пусто значение параметра Extended Properties."));
+        }
+        return odbc;
+    }
+    static const struct {
+        const char16_t* from;
+        const char16_t* to;
+    } kRenames[] = {{u"User ID", u"UID"},
+                    {u"Password", u"PWD"},
+                    {u"Data Source", u"DSN"},
+                    {u"Initial Catalog", u"DATABASE"}};
+    QStringList odbc;
+    for (const TConnectPair& pair : pairs) {
+        if (SameKey(pair.key, QStringLiteral("Provider")) ||
+            SameKey(pair.key, QStringLiteral("Persist Security Info"))) {
+            continue;
+        }
+        QString key = pair.key;
+        for (const auto& rename : kRenames) {
+            if (SameKey(key, QString::fromUtf16(rename.from))) {
+                key = QString::fromUtf16(rename.to);
+            }
+        }
+        odbc << key + u'=' + OdbcValue(pair.value);
+    }
+    if (odbc.isEmpty()) {
+        throw TError(QStringLiteral(
+            "В строке подключения не указаны параметры ODBC (Extended Properties)."));
+    }
+    return odbc.join(u';');
+}
+
+}  // namespace
+
+QList<TConnectPair> ParseConnectString(const QString& text) {
+    QList<TConnectPair> pairs;
+    qsizetype pos = 0;
+    const qsizetype size = text.size();
+    while (pos < size) {
+        while (pos < size && (IsBlank(text[pos]) || text[pos] == u';')) {
+            ++pos;
+        }
+        if (pos >= size) {
+            break;
+        }
+        const qsizetype key_start = pos;
+        while (pos < size && text[pos] != u'=' && text[pos] != u';') {
+            ++pos;
+        }
+        const QString key = text.mid(key_start, pos - key_start).trimmed();
+        if (pos >= size || text[pos] != u'=') {
+            throw TError(QStringLiteral("В строке подключения у части «%1» нет знака «=».")
+                             .arg(Shorten(key)));
+        }
+        if (key.isEmpty()) {
+            throw TError(QStringLiteral("В строке подключения пропущено имя параметра перед «=»."));
+        }
+        ++pos;
+        while (pos < size && IsBlank(text[pos])) {
+            ++pos;
+        }
+        QString value;
+        if (pos < size && (text[pos] == u'"' || text[pos] == u'\'' || text[pos] == u'{')) {
+            const QChar open = text[pos++];
+            value = ReadQuoted(text, pos, open == u'{' ? QChar(u'}') : open, key);
+            while (pos < size && IsBlank(text[pos])) {
+                ++pos;
+            }
+            if (pos < size && text[pos] != u';') {
+                throw TError(QStringLiteral("В строке подключения после закрывающей кавычки "
+                                            "значения параметра «%1» нет знака «;».")
+                                 .arg(key));
+            }
+        } else {
+            const qsizetype value_start = pos;
+            while (pos < size && text[pos] != u';') {
+                ++pos;
+            }
+            value = text.mid(value_start, pos - value_start).trimmed();
+        }
+        pairs.append({key, value});
+    }
+    return pairs;
+}
+
+QString OdbcValue(const QString& value) {
+    const bool plain = !value.contains(u';') && !value.contains(u'{') && !value.contains(u'}') &&
+                       value.trimmed() == value;
+    if (plain) {
+        return value;
+    }
+    QString braced = value;
+    braced.replace(QStringLiteral("}"), QStringLiteral("}}"));
+    return u'{' + braced + u'}';
+}
+
+QString TranslateConnectString(const QString& text, const TOdbcInstalled& installed) {
+    const QList<TConnectPair> pairs = ParseConnectString(text);
+    const TConnectPair* provider = FindPair(pairs, QStringLiteral("Provider"));
+    if (provider == nullptr || provider->value.isEmpty()) {
+        throw TError(QStringLiteral("В строке подключения не указан провайдер (Provider=...)."));
+    }
+    const QString name = UpperAscii(provider->value);
+    if (name.startsWith(QStringLiteral("MSDASQL"))) {
+        return BridgeOdbcString(pairs);
+    }
+    if (name.startsWith(QStringLiteral("ORAOLEDB.ORACLE")) ||
+        name.startsWith(QStringLiteral("MSDAORA"))) {
+        return OracleOdbcString(pairs, installed);
+    }
+    throw TError(QStringLiteral("Провайдер «%1» не поддерживается: строка подключения должна "
+                                "указывать OraOLEDB.Oracle, MSDAORA или MSDASQL.")
+                     .arg(provider->value));
+}

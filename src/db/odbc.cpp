@@ -1,0 +1,370 @@
+#include "db/odbc.h"
+
+#include <QFile>
+#include <QMap>
+
+#include "db/connection_string.h"
+#include "db/odbc_statement.h"
+#include "util/error.h"
+
+namespace {
+
+QString UpperAscii(const QString& text) {
+    QString result = text;
+    for (QChar& c : result) {
+        if (c >= u'a' && c <= u'z') {
+            c = QChar(c.unicode() - 32);
+        }
+    }
+    return result;
+}
+
+bool IsNameStart(QChar c) {
+    return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_';
+}
+
+bool IsNameChar(QChar c) {
+    return IsNameStart(c) || (c >= u'0' && c <= u'9');
+}
+
+TOdbcInstalled Installed(SQLHENV env) {
+    TOdbcInstalled installed;
+    SQLUSMALLINT direction = SQL_FETCH_FIRST;
+    while (true) {
+        SQLWCHAR name[1024] = {};
+        SQLWCHAR driver[1024] = {};
+        SQLSMALLINT name_length = 0;
+        SQLSMALLINT driver_length = 0;
+        const SQLRETURN rc =
+            SQLDataSourcesW(env, direction, name, 1024, &name_length, driver, 1024, &driver_length);
+        if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) {
+            break;
+        }
+        direction = SQL_FETCH_NEXT;
+        const TOdbcDataSource ds{OdbcString(name, std::min<SQLSMALLINT>(name_length, 1023)),
+                                 OdbcString(driver, std::min<SQLSMALLINT>(driver_length, 1023))};
+        // A name in both the user and the system list is one data source (the user's wins).
+        bool known = false;
+        for (const TOdbcDataSource& other : installed.data_sources) {
+            known = known || UpperAscii(other.name) == UpperAscii(ds.name);
+        }
+        if (!known) {
+            installed.data_sources.append(ds);
+        }
+    }
+    direction = SQL_FETCH_FIRST;
+    while (true) {
+        SQLWCHAR name[1024] = {};
+        SQLWCHAR attributes[2048] = {};
+        SQLSMALLINT name_length = 0;
+        SQLSMALLINT attributes_length = 0;
+        const SQLRETURN rc = SQLDriversW(env, direction, name, 1024, &name_length, attributes, 2048,
+                                         &attributes_length);
+        if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) {
+            break;
+        }
+        direction = SQL_FETCH_NEXT;
+        const QString driver = OdbcString(name, std::min<SQLSMALLINT>(name_length, 1023));
+        if (!installed.drivers.contains(driver)) {
+            installed.drivers.append(driver);
+        }
+    }
+    return installed;
+}
+
+QByteArray ReadParamFile(const QString& name, const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        throw TFileError(QStringLiteral("Не удалось прочитать файл «%1» параметра «%2»: %3")
+                             .arg(path, name, file.errorString()));
+    }
+    return file.readAll();
+}
+
+}  // namespace
+
+TOdbcInstalled InstalledOdbc() {
+    const TOdbcHandle env = OdbcEnvironment();
+    return Installed(env.Get());
+}
+
+QString TOdbcStatement::PositionalParams(const QString& sql, QStringList* names) {
+    QString result;
+    result.reserve(sql.size());
+    const qsizetype size = sql.size();
+    qsizetype pos = 0;
+    auto copy_until = [&](const QString& end) {
+        const qsizetype stop = sql.indexOf(end, pos);
+        const qsizetype next = stop < 0 ? size : stop + end.size();
+        result += QStringView(sql).mid(pos, next - pos);
+        pos = next;
+    };
+    while (pos < size) {
+        const QChar c = sql[pos];
+        if (c == u'\'' || c == u'"') {
+            // A doubled quote inside a literal reads as its end and a new start: same result.
+            result += c;
+            ++pos;
+            copy_until(QString(c));
+        } else if (c == u'-' && pos + 1 < size && sql[pos + 1] == u'-') {
+            copy_until(QStringLiteral("\n"));
+        } else if (c == u'/' && pos + 1 < size && sql[pos + 1] == u'*') {
+            result += QStringLiteral("/*");
+            pos += 2;
+            copy_until(QStringLiteral("*/"));
+        } else if (c == u':' && pos + 1 < size && sql[pos + 1] == u':') {
+            result += QStringLiteral("::");
+            pos += 2;
+        } else if (c == u':' && pos + 1 < size && IsNameStart(sql[pos + 1])) {
+            qsizetype end = pos + 1;
+            while (end < size && IsNameChar(sql[end])) {
+                ++end;
+            }
+            names->append(sql.mid(pos + 1, end - pos - 1));
+            result += u'?';
+            pos = end;
+        } else {
+            result += c;
+            ++pos;
+        }
+    }
+    return result;
+}
+
+// ---- connection ---------------------------------------------------------------------------
+
+TDbConnection::TDbConnection() : impl_(std::make_unique<TImpl>()) {}
+
+TDbConnection::~TDbConnection() {
+    Close();
+    for (TOdbcStatement* statement : impl_->statements) {
+        statement->Orphan();
+    }
+}
+
+TDbConnection::TImpl& TDbConnection::Impl() const {
+    return *impl_;
+}
+
+void TDbConnection::SetConnectionString(const QString& text) {
+    impl_->connection_string = text;
+}
+
+const QString& TDbConnection::ConnectionString() const {
+    return impl_->connection_string;
+}
+
+bool TDbConnection::Connected() const {
+    return impl_->connected;
+}
+
+void TDbConnection::Open() {
+    Close();
+    if (impl_->connection_string.trimmed().isEmpty()) {
+        throw TError(QStringLiteral("Строка подключения пуста."));
+    }
+    TOdbcHandle env = OdbcEnvironment();
+    QString odbc = TranslateConnectString(impl_->connection_string, Installed(env.Get()));
+    TOdbcHandle dbc = TOdbcHandle::Allocate(SQL_HANDLE_DBC, env.Get());
+    SQLSetConnectAttrW(dbc.Get(), SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(30), 0);
+    SQLWCHAR completed[2048] = {};
+    SQLSMALLINT completed_length = 0;
+    OdbcCheck(
+        SQLDriverConnectW(dbc.Get(), nullptr, OdbcText(odbc), static_cast<SQLSMALLINT>(odbc.size()),
+                          completed, 2048, &completed_length, SQL_DRIVER_NOPROMPT),
+        SQL_HANDLE_DBC, dbc.Get(), "SQLDriverConnect");
+    SQLUINTEGER extensions = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc.Get(), SQL_GETDATA_EXTENSIONS, &extensions,
+                                   sizeof extensions, nullptr))) {
+        extensions = 0;
+    }
+    impl_->env = std::move(env);
+    impl_->dbc = std::move(dbc);
+    impl_->getdata_extensions = extensions;
+    impl_->connected = true;
+}
+
+void TDbConnection::Close() {
+    for (TOdbcStatement* statement : impl_->statements) {
+        statement->Detach();
+    }
+    if (impl_->connected) {
+        SQLDisconnect(impl_->dbc.Get());
+    }
+    impl_->connected = false;
+    impl_->dbc.Free();
+    impl_->env.Free();
+}
+
+// ---- statement ----------------------------------------------------------------------------
+
+struct TDbQuery::TImpl {
+    explicit TImpl(TDbConnection& connection) : statement(connection) {}
+
+    TOdbcStatement statement;
+    QStringList lines;
+    bool param_check = false;
+    // Parameter files by upper-cased name.
+    QMap<QString, QString> param_files;
+
+    void Run(bool want_result) {
+        QString sql = lines.join(u'\n');
+        QList<QByteArray> params;
+        if (param_check) {
+            QStringList names;
+            sql = TOdbcStatement::PositionalParams(sql, &names);
+            QMap<QString, QByteArray> loaded;
+            for (const QString& name : names) {
+                const QString key = UpperAscii(name);
+                if (!loaded.contains(key)) {
+                    const auto file = param_files.constFind(key);
+                    if (file == param_files.constEnd()) {
+                        throw TError(
+                            QStringLiteral("Не задано значение параметра «%1».").arg(name));
+                    }
+                    loaded.insert(key, ReadParamFile(name, file.value()));
+                }
+                params.append(loaded.value(key));
+            }
+        }
+        statement.Execute(sql, params, want_result);
+    }
+};
+
+TDbQuery::TDbQuery(TDbConnection& connection) : impl_(std::make_unique<TImpl>(connection)) {}
+
+TDbQuery::~TDbQuery() = default;
+
+void TDbQuery::Clear() {
+    impl_->lines.clear();
+}
+
+void TDbQuery::Add(const QString& line) {
+    impl_->lines.append(line);
+}
+
+void TDbQuery::SetText(const QString& text) {
+    impl_->lines = text.isEmpty() ? QStringList() : text.split(u'\n');
+}
+
+QString TDbQuery::Text() const {
+    return impl_->lines.join(u'\n');
+}
+
+const QStringList& TDbQuery::Lines() const {
+    return impl_->lines;
+}
+
+void TDbQuery::SetParamCheck(bool on) {
+    impl_->param_check = on;
+}
+
+bool TDbQuery::ParamCheck() const {
+    return impl_->param_check;
+}
+
+void TDbQuery::SetParamFile(const QString& name, const QString& path) {
+    impl_->param_files.insert(UpperAscii(name), path);
+}
+
+void TDbQuery::ClearParams() {
+    impl_->param_files.clear();
+}
+
+void TDbQuery::Open() {
+    impl_->Run(true);
+}
+
+void TDbQuery::ExecSQL() {
+    impl_->Run(false);
+}
+
+void TDbQuery::Close() {
+    impl_->statement.Close();
+}
+
+bool TDbQuery::Active() const {
+    return impl_->statement.Active();
+}
+
+bool TDbQuery::Eof() const {
+    return impl_->statement.Eof();
+}
+
+void TDbQuery::Next() {
+    impl_->statement.Next();
+}
+
+int TDbQuery::FieldCount() const {
+    return impl_->statement.FieldCount();
+}
+
+const TDbField& TDbQuery::Field(int index) const {
+    return impl_->statement.Field(index);
+}
+
+const TDbField& TDbQuery::FieldByName(const QString& name) const {
+    return impl_->statement.FieldByName(name);
+}
+
+// ---- whole table --------------------------------------------------------------------------
+
+struct TDbTable::TImpl {
+    explicit TImpl(TDbConnection& connection) : statement(connection) {}
+
+    TOdbcStatement statement;
+    QString name;
+};
+
+TDbTable::TDbTable(TDbConnection& connection) : impl_(std::make_unique<TImpl>(connection)) {}
+
+TDbTable::~TDbTable() = default;
+
+void TDbTable::SetTableName(const QString& name) {
+    impl_->name = name;
+}
+
+const QString& TDbTable::TableName() const {
+    return impl_->name;
+}
+
+void TDbTable::Open() {
+    if (impl_->name.trimmed().isEmpty()) {
+        throw TError(QStringLiteral("Не задано имя таблицы."));
+    }
+    // The cursor is forward-only and read-only by default; the driver streams it in blocks
+    // when its data source says so.
+    impl_->statement.Execute(QStringLiteral("SELECT * FROM ") + impl_->name, {}, true);
+}
+
+void TDbTable::Close() {
+    impl_->statement.Close();
+}
+
+bool TDbTable::Active() const {
+    return impl_->statement.Active();
+}
+
+void TDbTable::MoveBy(qint64 n) {
+    impl_->statement.Skip(n);
+}
+
+bool TDbTable::Eof() const {
+    return impl_->statement.Eof();
+}
+
+void TDbTable::Next() {
+    impl_->statement.Next();
+}
+
+int TDbTable::FieldCount() const {
+    return impl_->statement.FieldCount();
+}
+
+const TDbField& TDbTable::Field(int index) const {
+    return impl_->statement.Field(index);
+}
+
+const TDbField& TDbTable::FieldByName(const QString& name) const {
+    return impl_->statement.FieldByName(name);
+}

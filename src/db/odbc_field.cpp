@@ -1,0 +1,141 @@
+#include <QFile>
+#include <QRegularExpression>
+#include <QTimeZone>
+#include <cstring>
+
+#include "db/odbc_statement.h"
+#include "util/error.h"
+
+namespace {
+
+// A pure time of day stands on the day the date-time numbering starts from.
+const QDate kTimeOnlyDate(1899, 12, 30);
+
+QDateTime DecodeDateTime(const TOdbcColumn& column, const char* data) {
+    if (column.c_type == SQL_C_TYPE_TIME) {
+        SQL_TIME_STRUCT t;
+        std::memcpy(&t, data, sizeof t);
+        return QDateTime(kTimeOnlyDate, QTime(t.hour, t.minute, t.second), QTimeZone::utc());
+    }
+    SQL_TIMESTAMP_STRUCT t;
+    std::memcpy(&t, data, sizeof t);
+    // The fraction is in nanoseconds.
+    return QDateTime(QDate(t.year, t.month, t.day),
+                     QTime(t.hour, t.minute, t.second, static_cast<int>(t.fraction / 1000000)),
+                     QTimeZone::utc());
+}
+
+QString DateTimeText(const TOdbcColumn& column, const char* data) {
+    const QDateTime value = DecodeDateTime(column, data);
+    const QTime time = value.time();
+    if (column.c_type == SQL_C_TYPE_TIME) {
+        return time.toString(QStringLiteral("HH:mm:ss"));
+    }
+    QString text = value.date().toString(QStringLiteral("yyyy-MM-dd"));
+    if (time.hour() != 0 || time.minute() != 0 || time.second() != 0) {
+        text += time.toString(QStringLiteral(" HH:mm:ss"));
+    }
+    return text;
+}
+
+}  // namespace
+
+QString TOdbcField::Name() const {
+    return statement_->Column(index_).name;
+}
+
+TFieldCategory TOdbcField::Category() const {
+    return statement_->Column(index_).category;
+}
+
+bool TOdbcField::IsNull() const {
+    qsizetype length = 0;
+    return statement_->Value(index_, &length) == nullptr;
+}
+
+QString TOdbcField::AsString() const {
+    qsizetype length = 0;
+    const char* data = statement_->Value(index_, &length);
+    if (data == nullptr) {
+        return QString();
+    }
+    const TOdbcColumn& column = statement_->Column(index_);
+    switch (column.c_type) {
+        case SQL_C_WCHAR:
+            return OdbcString(reinterpret_cast<const SQLWCHAR*>(data),
+                              length / static_cast<qsizetype>(sizeof(SQLWCHAR)));
+        case SQL_C_BINARY:
+            // One character per byte, so that no byte is lost or merged.
+            return QString::fromLatin1(data, length);
+        default:
+            return DateTimeText(column, data);
+    }
+}
+
+qint64 TOdbcField::AsInteger() const {
+    if (IsNull()) {
+        return 0;
+    }
+    const QString text = AsString().trimmed();
+    bool ok = false;
+    const qint64 value = text.toLongLong(&ok);
+    if (ok) {
+        return value;
+    }
+    // Whole numbers of a decimal type may come with a zero fraction ("12.000").
+    static const QRegularExpression whole(QStringLiteral("^([-+]?\\d+)\\.0*$"));
+    const QRegularExpressionMatch match = whole.match(text);
+    if (match.hasMatch()) {
+        const qint64 whole_value = match.captured(1).toLongLong(&ok);
+        if (ok) {
+            return whole_value;
+        }
+    }
+    throw TConvertError(
+        QStringLiteral("Значение «%1» поля %2 не является целым числом.").arg(text, Name()));
+}
+
+QDateTime TOdbcField::AsDateTime() const {
+    qsizetype length = 0;
+    const char* data = statement_->Value(index_, &length);
+    if (data == nullptr) {
+        return QDateTime();
+    }
+    const TOdbcColumn& column = statement_->Column(index_);
+    if (column.category == TFieldCategory::DateTime) {
+        return DecodeDateTime(column, data);
+    }
+    const QString text = AsString().trimmed();
+    QDateTime value = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (!value.isValid()) {
+        value = QDateTime(QDate::fromString(text, Qt::ISODate), QTime(0, 0));
+    }
+    if (!value.isValid()) {
+        throw TConvertError(
+            QStringLiteral("Значение «%1» поля %2 не является датой.").arg(text, Name()));
+    }
+    value.setTimeZone(QTimeZone::utc());
+    return value;
+}
+
+QByteArray TOdbcField::AsBytes() const {
+    qsizetype length = 0;
+    const char* data = statement_->Value(index_, &length);
+    if (data == nullptr) {
+        return QByteArray();
+    }
+    if (statement_->Column(index_).c_type == SQL_C_BINARY) {
+        return QByteArray(data, length);
+    }
+    return AsString().toUtf8();
+}
+
+void TOdbcField::SaveToFile(const QString& path) const {
+    const QByteArray bytes = AsBytes();
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
+        file.write(bytes) != bytes.size() || !file.flush()) {
+        throw TFileError(
+            QStringLiteral("Не удалось записать файл «%1»: %2").arg(path, file.errorString()));
+    }
+}

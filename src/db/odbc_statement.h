@@ -1,0 +1,129 @@
+#pragma once
+// Internals of the ODBC binding: the connection's state and one running statement with its
+// result columns. TDbQuery and TDbTable are thin shells around TOdbcStatement. Used on the
+// user-interface thread only; not for use outside src/db.
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <memory>
+#include <vector>
+
+#include "db/odbc.h"
+#include "db/odbc_handle.h"
+
+class TOdbcStatement;
+
+struct TDbConnection::TImpl {
+    QString connection_string;
+    TOdbcHandle env;
+    TOdbcHandle dbc;
+    bool connected = false;
+    // What SQLGetData may do besides reading unbound columns in order (SQL_GD_* bits).
+    SQLUINTEGER getdata_extensions = 0;
+    // Statements that hold a handle of this connection: they lose it when it closes.
+    std::vector<TOdbcStatement*> statements;
+
+    void Detach(TOdbcStatement* statement);
+};
+
+// One column of a result and how it is fetched.
+struct TOdbcColumn {
+    QString name;
+    SQLSMALLINT sql_type = 0;
+    SQLULEN size = 0;
+    TFieldCategory category = TFieldCategory::Other;
+    SQLSMALLINT c_type = SQL_C_WCHAR;
+    // Bound columns are fetched a block of rows at a time into `buffer` (width bytes a row);
+    // the others (long values) are read with SQLGetData into `value` after each fetch.
+    bool bound = false;
+    SQLLEN width = 0;
+    std::vector<char> buffer;
+    std::vector<SQLLEN> indicator;
+    // An unbound value of the current row, or a bound one that did not fit its buffer.
+    QByteArray value;
+    bool value_null = false;
+    qint64 value_row = -1;
+};
+
+class TOdbcField : public TDbField {
+public:
+    TOdbcField(const TOdbcStatement* statement, int index) : statement_(statement), index_(index) {}
+
+    QString Name() const override;
+    TFieldCategory Category() const override;
+    bool IsNull() const override;
+    QString AsString() const override;
+    qint64 AsInteger() const override;
+    QDateTime AsDateTime() const override;
+    QByteArray AsBytes() const override;
+    void SaveToFile(const QString& path) const override;
+
+private:
+    const TOdbcStatement* statement_;
+    int index_;
+};
+
+class TOdbcStatement {
+public:
+    explicit TOdbcStatement(TDbConnection& connection);
+    ~TOdbcStatement();
+    TOdbcStatement(const TOdbcStatement&) = delete;
+    TOdbcStatement& operator=(const TOdbcStatement&) = delete;
+
+    // Runs the statement; each parameter ("?" in order) is bound to its bytes as a long binary
+    // value. With a result wanted, positions on the first row.
+    void Execute(const QString& sql, const QList<QByteArray>& params, bool want_result);
+    void Close();
+    bool Active() const { return active_; }
+
+    bool Eof() const;
+    void Next();
+    // Moves forward over n rows, stopping at the end.
+    void Skip(qint64 n);
+    int FieldCount() const { return static_cast<int>(fields_.size()); }
+    const TDbField& Field(int index) const;
+    const TDbField& FieldByName(const QString& name) const;
+
+    // The connection closes: its handles are gone.
+    void Detach();
+    // The connection object itself goes away: the statement can no longer run.
+    void Orphan();
+
+    // Field access for TOdbcField.
+    const TOdbcColumn& Column(int index) const { return columns_[index]; }
+    // The raw value of the current row: UTF-16 text, binary bytes or a date-time structure,
+    // as the column's C type says. Null gives nullptr.
+    const char* Value(int index, qsizetype* length) const;
+
+private:
+    void Describe();
+    void Bind();
+    void Fetch();
+    void ReadUnbound();
+    void ReadValue(TOdbcColumn& column, SQLUSMALLINT number) const;
+    void RequireConnection() const;
+
+public:
+    // ":name" tokens outside quoted literals and comments become "?"; the names, in order of
+    // appearance (repeats included), go to *names. "::" casts and ":=" are left alone.
+    static QString PositionalParams(const QString& sql, QStringList* names);
+
+private:
+    TDbConnection::TImpl* connection_;
+    TOdbcHandle stmt_;
+    bool active_ = false;
+    bool eof_ = true;
+    // Mutable: a bound value that did not fit is re-read when first asked for.
+    mutable std::vector<TOdbcColumn> columns_;
+    std::vector<std::unique_ptr<TOdbcField>> fields_;
+    QHash<QString, int> field_index_;
+    SQLULEN rowset_size_ = 1;
+    SQLULEN rows_fetched_ = 0;
+    SQLULEN row_ = 0;
+    // Counts fetched rows so that a cached re-read value belongs to one row only.
+    qint64 row_number_ = 0;
+    // Parameter bytes and lengths must outlive the execution.
+    QList<QByteArray> params_;
+    std::vector<SQLLEN> param_lengths_;
+};
