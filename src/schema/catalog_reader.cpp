@@ -49,6 +49,13 @@ private:
     QString connect_lower_;
 };
 
+// Constraint names are unique per owner only: a schema copied under another owner (an archive,
+// a test copy) has the same names, and joining on the name alone would give every key column
+// twice, or take a disabled key of ours for the enabled one of theirs.
+constexpr QLatin1String kConsJoin(
+    "user_cons_columns.constraint_name = all_constraints.constraint_name AND "
+    "user_cons_columns.owner = all_constraints.owner AND ");
+
 QString DropLast(const QString& text) {
     return text.isEmpty() ? text : text.chopped(1);
 }
@@ -213,11 +220,12 @@ void ReadStructFrom(TDbQuery& query_from, int db_from, const QString& connect_fr
                });
 
     ForEachRow(query_from,
-               QStringLiteral(
-                   "SELECT user_cons_columns.* FROM user_cons_columns,all_constraints WHERE "
-                   "user_cons_columns.constraint_name = all_constraints.constraint_name AND "
-                   "all_constraints.constraint_type = 'P' AND all_constraints.status = 'ENABLED' "
-                   "ORDER BY user_cons_columns.table_name,user_cons_columns.position"),
+               QStringLiteral("SELECT user_cons_columns.* FROM user_cons_columns,all_constraints "
+                              "WHERE ") +
+                   kConsJoin +
+                   QStringLiteral("all_constraints.constraint_type = 'P' AND "
+                                  "all_constraints.status = 'ENABLED' ORDER BY "
+                                  "user_cons_columns.table_name,user_cons_columns.position"),
                [&] {
                    if (!owner_test.Passes(Text(query_from, "owner"))) {
                        return;
@@ -234,10 +242,10 @@ void ReadStructFrom(TDbQuery& query_from, int db_from, const QString& connect_fr
     // Disabled unique keys are read as well.
     ForEachRow(
         query_from,
-        QStringLiteral("SELECT user_cons_columns.* FROM user_cons_columns,all_constraints WHERE "
-                       "user_cons_columns.constraint_name = all_constraints.constraint_name AND "
-                       "all_constraints.constraint_type = 'U' "
-                       "ORDER BY user_cons_columns.table_name,user_cons_columns.position"),
+        QStringLiteral("SELECT user_cons_columns.* FROM user_cons_columns,all_constraints WHERE ") +
+            kConsJoin +
+            QStringLiteral("all_constraints.constraint_type = 'U' "
+                           "ORDER BY user_cons_columns.table_name,user_cons_columns.position"),
         [&] {
             if (!owner_test.Passes(Text(query_from, "owner"))) {
                 return;
@@ -263,52 +271,52 @@ void ReadStructFrom(TDbQuery& query_from, int db_from, const QString& connect_fr
 
     // Foreign keys, disabled ones too. Key lists of steps above still end with their comma,
     // which the reference drops.
-    ForEachRow(
-        query_from,
-        QStringLiteral(
-            "SELECT user_cons_columns.*,all_constraints.r_constraint_name FROM "
-            "user_cons_columns,all_constraints WHERE user_cons_columns.constraint_name = "
-            "all_constraints.constraint_name AND all_constraints.constraint_type = 'R' ORDER BY "
-            "all_constraints.constraint_name,user_cons_columns.position"),
-        [&] {
-            if (!owner_test.Passes(Text(query_from, "owner"))) {
-                return;
-            }
-            TTableRec* table = find_table(Text(query_from, "table_name"));
-            if (table == nullptr) {
-                return;
-            }
-            const QString constraint_name = Text(query_from, "constraint_name");
-            const QString column_name = Text(query_from, "column_name");
-            if (Integer(query_from, "position") == 1) {
-                const QString r_constraint_name = Text(query_from, "r_constraint_name");
-                TForeignKey key{constraint_name, column_name, r_constraint_name};
-                QStringList masters;
-                // An empty reference would match every table without a primary key.
-                if (!r_constraint_name.isEmpty()) {
-                    for (const TTableRec& master : tables) {
-                        if (master.primary_key.name == r_constraint_name) {
-                            key.pk_name = Reference(master.name, master.primary_key.column_names);
-                            masters.append(master.name);
-                        }
-                        for (const TUniqueKey& uk : master.unique_key) {
-                            if (uk.name == r_constraint_name) {
-                                key.pk_name = Reference(master.name, uk.column_names);
-                                masters.append(master.name);
-                            }
-                        }
-                    }
-                }
-                table->f_key.append(key);
-                table->master_tables.append(masters);
-            } else {
-                for (TForeignKey& key : table->f_key) {
-                    if (key.name == constraint_name) {
-                        key.fields += QLatin1Char(',') + column_name;
-                    }
-                }
-            }
-        });
+    ForEachRow(query_from,
+               QStringLiteral("SELECT user_cons_columns.*,all_constraints.r_constraint_name FROM "
+                              "user_cons_columns,all_constraints WHERE ") +
+                   kConsJoin +
+                   QStringLiteral("all_constraints.constraint_type = 'R' ORDER BY "
+                                  "all_constraints.constraint_name,user_cons_columns.position"),
+               [&] {
+                   if (!owner_test.Passes(Text(query_from, "owner"))) {
+                       return;
+                   }
+                   TTableRec* table = find_table(Text(query_from, "table_name"));
+                   if (table == nullptr) {
+                       return;
+                   }
+                   const QString constraint_name = Text(query_from, "constraint_name");
+                   const QString column_name = Text(query_from, "column_name");
+                   if (Integer(query_from, "position") == 1) {
+                       const QString r_constraint_name = Text(query_from, "r_constraint_name");
+                       TForeignKey key{constraint_name, column_name, r_constraint_name};
+                       QStringList masters;
+                       // An empty reference would match every table without a primary key.
+                       if (!r_constraint_name.isEmpty()) {
+                           for (const TTableRec& master : tables) {
+                               if (master.primary_key.name == r_constraint_name) {
+                                   key.pk_name =
+                                       Reference(master.name, master.primary_key.column_names);
+                                   masters.append(master.name);
+                               }
+                               for (const TUniqueKey& uk : master.unique_key) {
+                                   if (uk.name == r_constraint_name) {
+                                       key.pk_name = Reference(master.name, uk.column_names);
+                                       masters.append(master.name);
+                                   }
+                               }
+                           }
+                       }
+                       table->f_key.append(key);
+                       table->master_tables.append(masters);
+                   } else {
+                       for (TForeignKey& key : table->f_key) {
+                           if (key.name == constraint_name) {
+                               key.fields += QLatin1Char(',') + column_name;
+                           }
+                       }
+                   }
+               });
 
     for (TTableRec& table : tables) {
         if (!table.primary_key.column_names.isEmpty()) {
