@@ -272,7 +272,8 @@ void ReadStructFrom(TDbQuery& query_from, int db_from, const QString& connect_fr
     // Foreign keys, disabled ones too. Key lists of steps above still end with their comma,
     // which the reference drops.
     ForEachRow(query_from,
-               QStringLiteral("SELECT user_cons_columns.*,all_constraints.r_constraint_name FROM "
+               QStringLiteral("SELECT user_cons_columns.*,all_constraints.r_constraint_name,"
+                              "all_constraints.r_owner FROM "
                               "user_cons_columns,all_constraints WHERE ") +
                    kConsJoin +
                    QStringLiteral("all_constraints.constraint_type = 'R' ORDER BY "
@@ -291,8 +292,12 @@ void ReadStructFrom(TDbQuery& query_from, int db_from, const QString& connect_fr
                        const QString r_constraint_name = Text(query_from, "r_constraint_name");
                        TForeignKey key{constraint_name, column_name, r_constraint_name};
                        QStringList masters;
-                       // An empty reference would match every table without a primary key.
-                       if (!r_constraint_name.isEmpty()) {
+                       // An empty reference would match every table without a primary key,
+                       // and a key of another owner is never one of our tables' keys, even
+                       // when it has the same name.
+                       const QString r_owner = Text(query_from, "r_owner");
+                       if (!r_constraint_name.isEmpty() &&
+                           (r_owner.isEmpty() || r_owner == Text(query_from, "owner"))) {
                            for (const TTableRec& master : tables) {
                                if (master.primary_key.name == r_constraint_name) {
                                    key.pk_name =

@@ -88,8 +88,10 @@ TTables ExpectedSample() {
         T("PAYMENTS", 0,
           {F("ID", "NUMBER", 12, N), F("ORDER_ID", "NUMBER", 38, Y),
            F("AMOUNT", "NUMBER", 12, N, 2), F("CREATED", "DATE", 7, Y, 0, "", true),
-           F("PAY_REF", "NUMBER", 12, Y, 0, "", true)},
-          {"PK_PAYMENTS", "(ID)"}, {}, {{"FK_PAY_ORD", "(ORDER_ID)", "ORDERS(ORDER_ID)"}},
+           F("PAY_REF", "NUMBER", 12, Y, 0, "", true), F("ARCH_CUSTOMER_ID", "NUMBER", 10, Y)},
+          {"PK_PAYMENTS", "(ID)"}, {},
+          {{"FK_PAY_ARCH_CUST", "(ARCH_CUSTOMER_ID)", "PK_CUSTOMERS"},
+           {"FK_PAY_ORD", "(ORDER_ID)", "ORDERS(ORDER_ID)"}},
           {"ORDERS"}),
     };
 }
