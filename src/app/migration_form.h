@@ -158,6 +158,8 @@ public:
     // True when the window may close.
     bool FormCloseQuery();
     void PrintInfo();
+    // The error path of a copy portion that failed: error page, step 8, checkpoint.
+    void CopyFailed(const QString& message);
 
     // Step work.
     void ReadStructFrom();

@@ -98,20 +98,26 @@ void TFormMigration::RunStepWork() {
             try {
                 CopyData();
             } catch (const TError& error) {
-                // The two statements and the message stay on the error page; the checkpoint
-                // lets a later run resume.
-                MemoError->appendPlainText(QueryFrom.Text());
-                MemoError->appendPlainText(QueryTo.Text());
-                MemoError->appendPlainText(error.Message());
-                step = 8;
-                is_done = false;
-                PrintInfo();
-                Guarded([this] { SaveTmpFile(); });
+                CopyFailed(error.Message());
+            } catch (const std::exception& error) {
+                CopyFailed(QString::fromLocal8Bit(error.what()));
             }
             break;
         default:
             break;
     }
+}
+
+void TFormMigration::CopyFailed(const QString& message) {
+    // The two statements and the message stay on the error page; the checkpoint lets a later
+    // run resume.
+    MemoError->appendPlainText(QueryFrom.Text());
+    MemoError->appendPlainText(QueryTo.Text());
+    MemoError->appendPlainText(message);
+    step = 8;
+    is_done = false;
+    PrintInfo();
+    Guarded([this] { SaveTmpFile(); });
 }
 
 void TFormMigration::BtnNextClick() {

@@ -404,6 +404,26 @@ TEST_F(MigrationFormTest, FailedStepIsReportedOnceWhileItsBoxIsOpen) {
     EXPECT_EQ(questions_.Count("error"), 2);
 }
 
+TEST_F(MigrationFormTest, FailedCopyShowsTheErrorPageAndStops) {
+    form_->step = 6;
+    form_->QueryFrom.SetText(QStringLiteral("SELECT *\nFROM ORDERS"));
+    form_->QueryTo.SetText(QStringLiteral("INSERT INTO ORDERS VALUES (1)"));
+    form_->CopyFailed(QStringLiteral("duplicate key"));
+    EXPECT_EQ(form_->step, 8);
+    EXPECT_FALSE(form_->is_done);
+    EXPECT_EQ(form_->PanelInfo->text(), "Ошибка копирования данных");
+    EXPECT_EQ(form_->MemoError->toPlainText(),
+              "SELECT *\nFROM ORDERS\nINSERT INTO ORDERS VALUES (1)\nduplicate key");
+    form_->TimerCheckTimer();
+    EXPECT_EQ(VisiblePages(), QList<QWidget*>{form_->TabError});
+    for (QPushButton* button :
+         {form_->BtnNext, form_->BtnPrev, form_->BtnPause, form_->BtnContinue}) {
+        EXPECT_FALSE(button->isEnabled());
+    }
+    EXPECT_TRUE(form_->FormCloseQuery());
+    EXPECT_TRUE(questions_.asked.isEmpty());
+}
+
 TEST(ErrorReportText, FullStopAfterCharactersAboveIt) {
     EXPECT_EQ(ErrorReportText("no table"), "no table.");
     EXPECT_EQ(ErrorReportText("done."), "done.");
