@@ -218,6 +218,7 @@ void TTableExport::Start(const QString& file_name, const QString& ora_date_forma
     }
     started_ = true;
     finished_ = false;
+    aborted_ = false;
     time_start_ = QDateTime::currentDateTime();
 }
 
@@ -225,7 +226,7 @@ bool TTableExport::CopyData() {
     if (finished_) {
         return true;
     }
-    if (!started_) {
+    if (!started_ || aborted_) {
         throw TError(QStringLiteral("Экспорт таблицы ") + table_.name +
                      QStringLiteral(" не запущен"));
     }
@@ -326,6 +327,7 @@ void TTableExport::Finish() {
 }
 
 void TTableExport::Abort() {
+    aborted_ = true;
     if (stream_.isOpen()) {
         stream_.close();
     }

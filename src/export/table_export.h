@@ -85,7 +85,7 @@ public:
     void AddToStream(const QString& text);
 
     // Ends an export that failed or was abandoned: readers closed, the data file closed and
-    // left on disk as far as it was written.
+    // left on disk as far as it was written. Only Start may follow.
     void Abort();
 
     const TTableRec& Table() const { return table_; }
@@ -118,6 +118,7 @@ private:
     qint64 total_ = 0;
     bool started_ = false;
     bool finished_ = false;
+    bool aborted_ = false;
     QString file_name_;
     QString data_file_name_;
     QString ora_time_format_;

@@ -1,0 +1,72 @@
+#pragma once
+// The modeless "Данные в файл" window: the operator picks the file and the portions, and the
+// export of one table (TTableExport) runs on a 10 ms timer beside the wizard. The window only
+// binds its controls to the export; boxes go through TQuestions. It is destroyed when it closes.
+
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTimer>
+#include <QWidget>
+#include <memory>
+
+#include "db/odbc.h"
+#include "export/table_export.h"
+#include "schema/table_model.h"
+
+class TQuestions;
+
+class TFormPostgreDataFile : public QWidget {
+    Q_OBJECT
+public:
+    // source is the wizard's source connection, shared with the copy and other exports; target
+    // is the target connection, read for its date format when db_type is Oracle (none: no
+    // format). Both, and questions, must outlive the window.
+    TFormPostgreDataFile(QWidget* owner, TQuestions& questions, TDbConnection& source,
+                         const TTableRec& table, const QString& query_text, int db_type,
+                         TDbConnection* target = nullptr);
+    ~TFormPostgreDataFile() override;
+
+    // "FormPostgreDataFile_" + table name: one export window per table.
+    static QString ObjectNameFor(const QString& table_name);
+
+    // Handlers, public so that tests can drive the window without an event loop.
+    void FormShow();
+    void ButtonCopyClick();
+    void TimerCopyTimer();
+    bool FormCloseQuery();
+    void FormClose();
+    QChar GetDeciSep() const;
+
+    TTableExport& Export() { return *export_; }
+    // True after an export failed: it is over and the window may be closed.
+    bool Failed() const { return failed_; }
+
+    // Caption of the general error report; the opener gives it the application's title.
+    QString error_title;
+
+    QLineEdit* EditTable;
+    QSpinBox* SpinPortionWrite;
+    QSpinBox* SpinPortionRead;
+    QComboBox* ComboDecimal;
+    QPushButton* ButtonCopy;
+    QProgressBar* GaugeCopy;
+    QLabel* LabelTime;
+    QTimer* TimerCopy;
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
+
+private:
+    void ShowFailure(const QString& message);
+    void UpdateGauge();
+
+    TQuestions& questions_;
+    TDbConnection* target_;
+    std::unique_ptr<TTableExport> export_;
+    bool failed_ = false;
+};
