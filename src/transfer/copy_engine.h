@@ -8,6 +8,12 @@
 // reference. Progress is plain data that the window reads after each call and shows. Called on
 // the user-interface thread only; a call blocks until its one unit is done (a bulk load waits
 // for the server or the loader program to finish).
+//
+// The window's part: fill Settings(); after target creation SetCopyOff(0) and PrepareCopy(0)
+// (CreateTarget's prepare_copy), show the rows and "Ok"; on entering the copy step
+// StartTiming(now); per tick CopyData(), then show Progress() (append new_lines to the copy
+// memo) and, when finished, SaveLog(file_log) and move on; on pause or failure
+// SaveTmpFile(file_temp); on resume LoadFromTmpFile(file_temp) after sorting the tables.
 
 #include <QDateTime>
 #include <QList>

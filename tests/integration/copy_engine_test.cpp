@@ -14,6 +14,7 @@
 #include "copy_testbed.h"
 #include "db/odbc.h"
 #include "ddl/target_create.h"
+#include "ora_emulation.h"
 #include "transfer/checkpoint.h"
 #include "util/error.h"
 
@@ -360,6 +361,25 @@ TEST_F(CopyEngineTest, OracleLoaderIsAwaitedBeforeTheSequenceMoves) {
     EXPECT_EQ(QString::fromUtf8(args.readAll()), "userid=NEWU/p w@XE\ncontrol=" + control +
                                                      "\nerrors=100\nbad=" + dir.path() +
                                                      "/LOADED.log\n");
+}
+
+TEST_F(CopyEngineTest, ResumeIntoOracleTargetLogsInAsTheNewUser) {
+    if (!OraEmulLoad().isEmpty()) {
+        GTEST_SKIP() << "Oracle emulation not loadable";
+    }
+    const QString file_temp = dir.filePath("Skerrow.tmp");
+    SaveTmpFile(file_temp, TCheckpoint{0, 0, "EMPTY_T"}, TCodePage());
+    auto rig = NewRig({Empty()}, 0, 100);
+    TCopySettings& s = rig->engine.Settings();
+    s.db_to = kDbOracle;
+    // The operator's administrative login; the copy belongs in the new user's schema.
+    s.connect_to = OraEmulConnectString(kOraEmulSrc);
+    s.user = QLatin1String(kOraEmulOne.user);
+    s.password = QLatin1String(kOraEmulOne.password);
+    rig->engine.LoadFromTmpFile(file_temp);
+    rig->query_to.SetText("SELECT current_user");
+    rig->query_to.Open();
+    EXPECT_EQ(rig->query_to.Field(0).AsString(), s.user);
 }
 
 }  // namespace
