@@ -25,16 +25,52 @@ QDateTime DecodeDateTime(const TOdbcColumn& column, const char* data) {
                      QTimeZone::utc());
 }
 
+void AppendDigits(QString& text, int value, int width) {
+    char digits[12];
+    for (int i = width - 1; i >= 0; --i) {
+        digits[i] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    }
+    text.append(QLatin1StringView(digits, width));
+}
+
+// Formatted by hand: the copy renders every date-time value this way, and the general
+// formatter costs more than fetching the row.
 QString DateTimeText(const TOdbcColumn& column, const char* data) {
-    const QDateTime value = DecodeDateTime(column, data);
-    const QTime time = value.time();
+    QString text;
+    int hour = 0;
+    int minute = 0;
+    int second = 0;
     if (column.c_type == SQL_C_TYPE_TIME) {
-        return time.toString(QStringLiteral("HH:mm:ss"));
+        SQL_TIME_STRUCT t;
+        std::memcpy(&t, data, sizeof t);
+        hour = t.hour;
+        minute = t.minute;
+        second = t.second;
+    } else {
+        SQL_TIMESTAMP_STRUCT t;
+        std::memcpy(&t, data, sizeof t);
+        if (t.year < 1 || t.year > 9999) {
+            return DecodeDateTime(column, data).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
+        }
+        AppendDigits(text, t.year, 4);
+        text += u'-';
+        AppendDigits(text, t.month, 2);
+        text += u'-';
+        AppendDigits(text, t.day, 2);
+        if (t.hour == 0 && t.minute == 0 && t.second == 0) {
+            return text;
+        }
+        text += u' ';
+        hour = t.hour;
+        minute = t.minute;
+        second = t.second;
     }
-    QString text = value.date().toString(QStringLiteral("yyyy-MM-dd"));
-    if (time.hour() != 0 || time.minute() != 0 || time.second() != 0) {
-        text += time.toString(QStringLiteral(" HH:mm:ss"));
-    }
+    AppendDigits(text, hour, 2);
+    text += u':';
+    AppendDigits(text, minute, 2);
+    text += u':';
+    AppendDigits(text, second, 2);
     return text;
 }
 

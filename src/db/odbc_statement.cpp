@@ -191,8 +191,8 @@ void TOdbcStatement::Bind() {
     const bool has_long = std::any_of(columns_.begin(), columns_.end(),
                                       [](const TOdbcColumn& c) { return !c.bound; });
     // Mixing bound and unbound columns needs SQLGetData on any column in any order; a value
-    // too long for its buffer is re-read, which needs SQLGetData on bound columns and, with
-    // blocks of rows, positioning within the block.
+    // too long for its buffer is re-read, which needs SQLGetData on bound columns; with blocks
+    // of rows, long values are read after positioning on each row of the block.
     const SQLUINTEGER mixed = SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER | SQL_GD_BOUND;
     if (has_long && (ext & mixed) != mixed) {
         for (TOdbcColumn& column : columns_) {
@@ -206,7 +206,8 @@ void TOdbcStatement::Bind() {
         }
     }
     rowset_size_ = 1;
-    if (!has_long && (ext & (SQL_GD_BLOCK | SQL_GD_BOUND)) == (SQL_GD_BLOCK | SQL_GD_BOUND)) {
+    const SQLUINTEGER block = SQL_GD_BLOCK | SQL_GD_BOUND | (has_long ? mixed : 0);
+    if ((ext & block) == block) {
         rowset_size_ =
             std::clamp<SQLULEN>(kBlockBytes / std::max<SQLLEN>(row_width, 1), 1, kMaxRowset);
     }
@@ -254,9 +255,17 @@ void TOdbcStatement::Fetch() {
 }
 
 void TOdbcStatement::ReadUnbound() {
+    bool positioned = rowset_size_ == 1;
     for (size_t i = 0; i < columns_.size(); ++i) {
         TOdbcColumn& column = columns_[i];
         if (!column.bound) {
+            if (!positioned) {
+                // SQLGetData reads from one row of the block at a time.
+                OdbcCheck(SQLSetPos(stmt_.Get(), static_cast<SQLSETPOSIROW>(row_ + 1), SQL_POSITION,
+                                    SQL_LOCK_NO_CHANGE),
+                          SQL_HANDLE_STMT, stmt_.Get(), "SQLSetPos");
+                positioned = true;
+            }
             ReadValue(column, static_cast<SQLUSMALLINT>(i + 1));
             column.value_row = row_number_;
         }
@@ -265,13 +274,18 @@ void TOdbcStatement::ReadUnbound() {
 
 // Reads the whole value of a column of the current row, piece by piece for long values.
 void TOdbcStatement::ReadValue(TOdbcColumn& column, SQLUSMALLINT number) const {
-    column.value.clear();
+    // Keeps the capacity: the next row's value usually has a similar size.
+    column.value.resize(0);
     column.value_null = false;
     const bool is_text = column.c_type == SQL_C_WCHAR;
     const SQLLEN fixed = column.c_type == SQL_C_TYPE_TIMESTAMP ? sizeof(SQL_TIMESTAMP_STRUCT)
                          : column.c_type == SQL_C_TYPE_TIME    ? sizeof(SQL_TIME_STRUCT)
                                                                : 0;
-    std::vector<char> piece(fixed > 0 ? fixed : kPieceBytes);
+    // One buffer for every read: a fresh 64 KB per value costs more than the read itself.
+    std::vector<char>& piece = piece_;
+    if (piece.size() < static_cast<size_t>(kPieceBytes)) {
+        piece.resize(kPieceBytes);
+    }
     while (true) {
         SQLLEN indicator = 0;
         const SQLRETURN rc = OdbcCheck(SQLGetData(stmt_.Get(), number, column.c_type, piece.data(),
@@ -308,6 +322,7 @@ void TOdbcStatement::Next() {
     }
     if (++row_ < rows_fetched_) {
         ++row_number_;
+        ReadUnbound();
         return;
     }
     Fetch();

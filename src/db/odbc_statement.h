@@ -116,6 +116,7 @@ private:
     bool eof_ = true;
     // Mutable: a bound value that did not fit is re-read when first asked for.
     mutable std::vector<TOdbcColumn> columns_;
+    mutable std::vector<char> piece_;
     std::vector<std::unique_ptr<TOdbcField>> fields_;
     QHash<QString, int> field_index_;
     SQLULEN rowset_size_ = 1;
