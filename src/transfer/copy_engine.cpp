@@ -142,12 +142,13 @@ void TCopyEngine::OpenReader(const TTableRec& table, TReader reader) {
     if (reader == TReader::Table) {
         table_from_.SetTableName(table.name);
         table_from_.Open();
+        reader_ = reader;
+        data_from_ = &table_from_;
         if (copy_off_ > 0) {
             table_from_.MoveBy(copy_off_);
         } else {
             AdvanceGaugeTable();
         }
-        data_from_ = &table_from_;
         one_pass_ = true;
         third = QString::number(table.rows);
     } else {
@@ -158,6 +159,8 @@ void TCopyEngine::OpenReader(const TTableRec& table, TReader reader) {
             query_from_.Add(line);
         }
         query_from_.Open();
+        reader_ = reader;
+        data_from_ = &query_from_;
         one_pass_ = settings_.portion_read <= 0;
         if (copy_off_ == 0) {
             AdvanceGaugeTable();
@@ -168,10 +171,8 @@ void TCopyEngine::OpenReader(const TTableRec& table, TReader reader) {
                 query_from_.Next();
             }
         }
-        data_from_ = &query_from_;
         third = QString::number(table.rows) + " [" + QString::number(copy_off_) + "]";
     }
-    reader_ = reader;
     progress_.gauge_row_position = copy_off_;
     progress_.gauge_row_max = table.rows;
     AddLines(table.name, third);
@@ -203,7 +204,7 @@ void TCopyEngine::WriteStatement(const TTableRec& table) {
     options.table_name = table.name;
     const TBuiltInsert built =
         BuildInsert(InsertFormFor(settings_.db_to, settings_.oracle_vers), table, *data_from_,
-                    settings_.portion_write, options, params_);
+                    std::max(1, settings_.portion_write), options, params_);
     copy_off_ += built.rows;
     reader_rows_ += built.rows;
     progress_.gauge_row_position += built.rows;
