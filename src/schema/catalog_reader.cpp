@@ -121,18 +121,13 @@ void ReadStructFrom(TDbQuery& query_from, int db_from, const QString& connect_fr
     for (TTableRec& table : tables) {
         // The name goes in as stored: a name that needs quotes makes the statement fail, and
         // the read stops with the server's error.
-        query_from.SetText(QStringLiteral("SELECT COUNT(*) FROM ") + table.name);
-        query_from.Open();
-        try {
-            table.rows = query_from.Eof() ? 0 : query_from.Field(0).AsInteger();
-        } catch (...) {
-            try {
-                query_from.Close();
-            } catch (...) {
+        bool counted = false;
+        ForEachRow(query_from, QStringLiteral("SELECT COUNT(*) FROM ") + table.name, [&] {
+            if (!counted) {
+                table.rows = query_from.Field(0).AsInteger();
+                counted = true;
             }
-            throw;
-        }
-        query_from.Close();
+        });
     }
 
     // Both lists are in name order, so one walk pairs the column rows with the tables; rows of
