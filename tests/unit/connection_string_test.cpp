@@ -1,0 +1,108 @@
+// Translation of connection strings into ODBC strings, and the named-parameter rewrite.
+
+#include <gtest/gtest.h>
+
+#include "db/connection_string.h"
+#include "db/odbc_statement.h"
+#include "util/error.h"
+
+namespace {
+
+TOdbcInstalled Installed(bool with_oracle_driver) {
+    TOdbcInstalled installed;
+    installed.data_sources = {{QStringLiteral("ORA_EMUL"), QStringLiteral("PostgreSQL Unicode")},
+                              {QStringLiteral("PG"), QStringLiteral("PostgreSQL Unicode")}};
+    installed.drivers = {QStringLiteral("PostgreSQL Unicode")};
+    if (with_oracle_driver) {
+        installed.drivers << QStringLiteral("Instant ORACLE 19 {x}");
+    }
+    return installed;
+}
+
+QString ErrorOf(const QString& text, bool with_oracle_driver = false) {
+    try {
+        TranslateConnectString(text, Installed(with_oracle_driver));
+    } catch (const TError& e) {
+        return e.Message();
+    }
+    return QStringLiteral("<no error>");
+}
+
+}  // namespace
+
+TEST(ConnectString, BridgeHandsOverTheOdbcString) {
+    const TOdbcInstalled none;
+    EXPECT_EQ(TranslateConnectString(
+                  QStringLiteral("Provider=MSDASQL.1;Persist Security Info=False;Extended "
+                                 "Properties=\"DSN=PG;UID=a;PASSWORD=p;ExtraSysTablePrefixes=;"
+                                 "XaOpt=1\""),
+                  none),
+              "DSN=PG;UID=a;PASSWORD=p;ExtraSysTablePrefixes=;XaOpt=1");
+    // The memo's line breaks and blanks around pairs, any letter case of the keys.
+    EXPECT_EQ(TranslateConnectString(QStringLiteral("\r\n provider = msdasql.1 ;\r\n  extended "
+                                                    "properties=\"DSN=PG;\r\n  UID=a\" ;\r\n"),
+                                     none),
+              "DSN=PG;UID=a");
+    // Without extended properties the other pairs are the ODBC string.
+    EXPECT_EQ(TranslateConnectString(
+                  QStringLiteral("Provider=MSDASQL;Data Source=PG;User ID=u;Password=a"), none),
+              "DSN=PG;UID=u;PWD=a");
+    EXPECT_EQ(TranslateConnectString(
+                  QStringLiteral("Provider=MSDASQL;Data Source=PG;Password=\"a;b\""), none),
+              "DSN=PG;PWD={a;b}");
+}
+
+TEST(ConnectString, OracleFormsUseDataSourceOrDriver) {
+    const QString ora = QStringLiteral(
+        "Provider=OraOLEDB.Oracle.1;Persist Security Info=False;User ID=scott;Data "
+        "Source=ora_emul;Password=\"ti;ger}\"");
+    EXPECT_EQ(TranslateConnectString(ora, Installed(false)),
+              "DSN=ORA_EMUL;UID=scott;PWD={ti;ger}}}");
+    EXPECT_EQ(TranslateConnectString(QStringLiteral("Provider=MSDAORA.1;Password=;User ID=u;Data "
+                                                    "Source=ORA_EMUL"),
+                                     Installed(false)),
+              "DSN=ORA_EMUL;UID=u;PWD=");
+    EXPECT_EQ(TranslateConnectString(QStringLiteral("Provider=MSDAORA.1;Password='p}w';User "
+                                                    "ID=u;Data Source=//host:1521/XE"),
+                                     Installed(true)),
+              "DRIVER={Instant ORACLE 19 {x}}};DBQ=//host:1521/XE;UID=u;PWD={p}}w}");
+}
+
+TEST(ConnectString, ClearErrors) {
+    EXPECT_TRUE(ErrorOf(QStringLiteral("Provider=MSDAORA.1;User ID=u;Data Source=ORCL"))
+                    .contains(QStringLiteral("Не найден ODBC-драйвер Oracle")));
+    EXPECT_TRUE(ErrorOf(QStringLiteral("Provider=MSDAORA.1;User ID=u"))
+                    .contains(QStringLiteral("Data Source")));
+    EXPECT_TRUE(ErrorOf(QStringLiteral("Provider=SQLNCLI11;Data Source=x"))
+                    .contains(QStringLiteral("SQLNCLI11")));
+    EXPECT_TRUE(
+        ErrorOf(QStringLiteral("DSN=PG;UID=a")).contains(QStringLiteral("не указан провайдер")));
+    EXPECT_TRUE(ErrorOf(QStringLiteral("Provider=MSDASQL.1;Extended Properties=\"DSN=PG"))
+                    .contains(QStringLiteral("кавычка")));
+    EXPECT_TRUE(ErrorOf(QStringLiteral("Provider=MSDASQL.1;Extended Properties=\"a\"b;"))
+                    .contains(QStringLiteral("Extended Properties")));
+    EXPECT_TRUE(
+        ErrorOf(QStringLiteral("Provider=MSDASQL.1;garbage")).contains(QStringLiteral("garbage")));
+}
+
+TEST(ConnectString, ValuesInBraceSyntax) {
+    EXPECT_EQ(OdbcValue(QStringLiteral("plain")), "plain");
+    EXPECT_EQ(OdbcValue(QStringLiteral("a;b")), "{a;b}");
+    EXPECT_EQ(OdbcValue(QStringLiteral("x}y{")), "{x}}y{}");
+    EXPECT_EQ(OdbcValue(QStringLiteral(" pad")), "{ pad}");
+}
+
+TEST(SqlParams, NamedTokensOutsideLiteralsBecomePositional) {
+    QStringList names;
+    EXPECT_EQ(TOdbcStatement::PositionalParams(
+                  QStringLiteral("INSERT INTO t VALUES (:param, ':no', \":no\", x::int, :B2,"
+                                 " :param) -- :no\n/* :no */ :last"),
+                  &names),
+              "INSERT INTO t VALUES (?, ':no', \":no\", x::int, ?, ?) -- :no\n/* :no */ ?");
+    EXPECT_EQ(names, QStringList({"param", "B2", "param", "last"}));
+    names.clear();
+    EXPECT_EQ(
+        TOdbcStatement::PositionalParams(QStringLiteral("SELECT 'it''s :x', a := 1, :"), &names),
+        "SELECT 'it''s :x', a := 1, :");
+    EXPECT_TRUE(names.isEmpty());
+}
