@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
+
 #include "db/odbc.h"
 #include "testbed.h"
 
@@ -246,4 +248,22 @@ TEST_F(OdbcTest, FieldCategoriesAndValues) {
     EXPECT_FALSE(f("i").IsNull());
     EXPECT_EQ(f("nts").Category(), TFieldCategory::DateTime);
     EXPECT_EQ(f("nb").Category(), TFieldCategory::LargeBinary);
+}
+
+TEST(OdbcConnect, StatementOutlivingItsConnection) {
+    auto connection = std::make_unique<TDbConnection>();
+    connection->SetConnectionString(testbed::BridgeString(QStringLiteral("PostgreSQL_Stream")));
+    connection->Open();
+    TDbQuery query(*connection);
+    TDbTable table(*connection);
+    query.SetText(QStringLiteral("SELECT g FROM generate_series(1, 10) g"));
+    query.Open();
+    table.SetTableName(QStringLiteral("pg_class"));
+    table.Open();
+    connection.reset();
+    EXPECT_FALSE(query.Active());
+    EXPECT_FALSE(table.Active());
+    EXPECT_TRUE(query.Eof());
+    EXPECT_THROW(query.Open(), TDbError);
+    EXPECT_THROW(table.Open(), TDbError);
 }
