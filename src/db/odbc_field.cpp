@@ -1,6 +1,6 @@
 #include <QFile>
-#include <QRegularExpression>
 #include <QTimeZone>
+#include <algorithm>
 #include <cstring>
 
 #include "db/odbc_statement.h"
@@ -119,11 +119,13 @@ qint64 TOdbcField::AsInteger() const {
         return value;
     }
     // Whole numbers of a decimal type may come with a zero fraction ("12.000").
-    static const QRegularExpression whole(QStringLiteral("^([-+]?\\d+)\\.0*$"));
-    const QRegularExpressionMatch match = whole.match(text);
-    if (match.hasMatch()) {
-        const qint64 whole_value = match.captured(1).toLongLong(&ok);
-        if (ok) {
+    const qsizetype point = text.indexOf(u'.');
+    if (point > 0) {
+        const QStringView fraction = QStringView(text).mid(point + 1);
+        const bool zeros =
+            std::all_of(fraction.begin(), fraction.end(), [](QChar c) { return c == u'0'; });
+        const qint64 whole_value = QStringView(text).left(point).toLongLong(&ok);
+        if (zeros && ok) {
             return whole_value;
         }
     }
