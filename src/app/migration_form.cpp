@@ -244,6 +244,7 @@ QWidget* TFormMigration::BuildStructFromPage() {
 
     PopupTableFrom = new QMenu(ListTableFrom);
     NDelTable = PopupTableFrom->addAction(QStringLiteral("Удалить таблицу"));
+    NFileSave = PopupTableFrom->addAction(QStringLiteral("Данные в файл"));
     PopupField = new QMenu(ListField);
     NRenameField = PopupField->addAction(QStringLiteral("Переименовать"));
     return page;
@@ -394,6 +395,7 @@ void TFormMigration::ConnectHandlers() {
         PopupTableTo->popup(ListTableTo->viewport()->mapToGlobal(at));
     });
     connect(NDelTable, &QAction::triggered, this, [this] { NDelTableClick(); });
+    connect(NFileSave, &QAction::triggered, this, [this] { NFileSaveClick(); });
     connect(NRenameField, &QAction::triggered, this, [this] { NRenameFieldClick(); });
     connect(NQueryAddi, &QAction::triggered, this, [this] { NQueryAddiClick(); });
     connect(NFileCopy, &QAction::triggered, this, [this] { NFileCopyClick(); });

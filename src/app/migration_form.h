@@ -7,7 +7,8 @@
 // The sources are split by subject: migration_form.cpp (construction, pages, settings, help),
 // migration_steps_ui.cpp (the tick and the navigation buttons), migration_connections_ui.cpp
 // (the two connection panels), migration_structure_ui.cpp (the structure browser, the table-list
-// commands and the script page).
+// commands and the script page), migration_copy_ui.cpp (target creation, the copy, its
+// checkpoint and the export window).
 
 #include <QDateTime>
 #include <QWidget>
@@ -16,6 +17,7 @@
 #include "app/settings.h"
 #include "db/odbc.h"
 #include "schema/table_model.h"
+#include "transfer/copy_engine.h"
 #include "util/code_page.h"
 #include "util/error.h"
 
@@ -68,7 +70,11 @@ public:
     TDbConnection ADOConnectionFrom;
     TDbConnection ADOConnectionTo;
     TDbQuery QueryFrom{ADOConnectionFrom};
+    TDbTable TableFrom{ADOConnectionFrom};
     TDbQuery QueryTo{ADOConnectionTo};
+    // The copy works on the window's own table model, so edits of the target list (query
+    // additions, data files) reach it without being handed over.
+    TCopyEngine copy_engine{tables, QueryFrom, TableFrom, ADOConnectionTo, QueryTo};
 
     // Frame.
     QLabel* PanelInfo = nullptr;
@@ -113,6 +119,7 @@ public:
     QTreeWidget* ListFk = nullptr;
     QMenu* PopupTableFrom = nullptr;
     QAction* NDelTable = nullptr;
+    QAction* NFileSave = nullptr;
     QMenu* PopupField = nullptr;
     QAction* NRenameField = nullptr;
 
@@ -168,6 +175,8 @@ public:
     void CopyData();
     void SaveTmpFile();
     void LoadFromTmpFile();
+    // The settings page and working paths as the copy reads them.
+    void FillCopySettings();
 
     // Connections.
     void BtnCheckFromClick();
@@ -185,6 +194,7 @@ public:
     void PopupFieldPopup();
     void PopupTableToPopup();
     void NDelTableClick();
+    void NFileSaveClick();
     void NRenameFieldClick();
     void NQueryAddiClick();
     void NFileCopyClick();
@@ -223,6 +233,9 @@ private:
     void CheckConnection(TDbConnection& connection, QPlainTextEdit* memo, QLabel* mark,
                          int& db_kind);
     void BuildConnectString(QPlainTextEdit* memo, QLabel* mark);
+    // The copy preparation's displays: target list rows, "Ok", table gauge, emptied memos.
+    void ShowPreparedCopy(const QList<TTableToRow>& rows);
+    void ShowCopyProgress();
     // Runs a handler body and turns an escaping failure into the general error report.
     template <typename F>
     void Guarded(F&& body);

@@ -146,6 +146,9 @@ void TFormMigration::BtnNextClick() {
         PrintInfo();
         time_step = QDateTime::currentDateTime();
         LabelTime->setText(QString());
+        if (step == 6) {
+            copy_engine.StartTiming(time_step);
+        }
     });
 }
 
@@ -217,15 +220,3 @@ void TFormMigration::ShowException(const QString& message) {
     ShowErrorReport(*questions_, kApplicationTitle, message);
     report_open_ = false;
 }
-
-// Target creation, the copy and the checkpoint are not wired into the window yet. Until they
-// are, step 5 ends without the "Ok" that lets the wizard go on, so nothing past it can start.
-void TFormMigration::WriteStructTo() {
-    is_done = true;
-}
-
-void TFormMigration::CopyData() {}
-
-void TFormMigration::SaveTmpFile() {}
-
-void TFormMigration::LoadFromTmpFile() {}

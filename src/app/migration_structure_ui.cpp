@@ -112,7 +112,9 @@ void TFormMigration::ShowTableDetails(const QString& name) {
 }
 
 void TFormMigration::PopupTableFromPopup() {
-    NDelTable->setEnabled(MenuItemEnabled(ListTableFrom->selectedItems().size()));
+    const bool one = MenuItemEnabled(ListTableFrom->selectedItems().size());
+    NDelTable->setEnabled(one);
+    NFileSave->setEnabled(one);
 }
 
 void TFormMigration::PopupFieldPopup() {

@@ -1,0 +1,178 @@
+// Steps 5 to 9: target creation, the copy one unit per tick with its displays, the checkpoint
+// of a pause or a failure and the resume from it; and the export window opened from the source
+// table list.
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QSpinBox>
+#include <QTreeWidget>
+#include <algorithm>
+#include <climits>
+
+#include "app/migration_form.h"
+#include "app/questions.h"
+#include "ddl/target_create.h"
+#include "export/postgre_data_file_form.h"
+#include "export/table_export.h"
+#include "schema/structure_browser.h"
+
+namespace {
+
+// Row counts may pass what a gauge holds; an empty range would show a busy bar instead of an
+// empty one.
+void SetGauge(QProgressBar* gauge, qint64 position, qint64 maximum) {
+    const qint64 top = std::clamp<qint64>(maximum, 1, INT_MAX);
+    gauge->setRange(0, int(top));
+    gauge->setValue(int(std::clamp<qint64>(position, 0, top)));
+}
+
+// A window name holds letters, digits and the underscore only.
+bool IsValidObjectName(const QString& name) {
+    if (name.isEmpty() || name.front().isDigit()) {
+        return false;
+    }
+    return std::all_of(name.begin(), name.end(),
+                       [](QChar c) { return c.isLetterOrNumber() || c == u'_'; });
+}
+
+}  // namespace
+
+void TFormMigration::FillCopySettings() {
+    TCopySettings& settings = copy_engine.Settings();
+    settings.db_to = db_to;
+    settings.portion_read = SpinPortionRead->value();
+    settings.portion_write = SpinPortionWrite->value();
+    settings.oracle_vers = oracle_vers;
+    settings.connect_to = MemoText(MemoConnectTo);
+    settings.user = EditUser->text();
+    settings.password = EditPassword->text();
+    settings.file_addi = paths.file_addi;
+    settings.render.int_type_index = ComboIntType->currentIndex();
+    settings.render.date_time_format = EditDateTimeFormat->text();
+    settings.render.file_param = paths.file_param;
+    settings.code_page = code_page;
+}
+
+void TFormMigration::ShowPreparedCopy(const QList<TTableToRow>& rows) {
+    LabelResStruct->setText(QStringLiteral("Ok"));
+    QList<QTreeWidgetItem*> items;
+    items.reserve(rows.size());
+    for (const TTableToRow& row : rows) {
+        items.append(new QTreeWidgetItem({row.name, row.rows, row.query_addi, row.from_file}));
+    }
+    ListTableTo->addTopLevelItems(items);
+    const TCopyProgress& progress = copy_engine.Progress();
+    SetGauge(GaugeTable, progress.gauge_table_position, progress.gauge_table_max);
+    MemoError->clear();
+    MemoCopy->clear();
+}
+
+void TFormMigration::WriteStructTo() {
+    ListTableTo->clear();
+    FillCopySettings();
+    TTargetSpec spec;
+    spec.db_to = db_to;
+    spec.connect_to = MemoText(MemoConnectTo);
+    spec.user = EditUser->text();
+    spec.password = EditPassword->text();
+    spec.script = MemoText(MemoScript);
+    QList<TTableToRow> rows;
+    const TTargetResult result = CreateTarget(spec, ADOConnectionTo, QueryTo, [&] {
+        copy_engine.SetCopyOff(0);
+        rows = copy_engine.PrepareCopy(0);
+    });
+    EditVersionTo->setText(result.version);
+    if (db_to == kDbOracle && !result.version.isEmpty()) {
+        // The statement form of the copy goes by the target's version from here on.
+        oracle_vers = result.version;
+    }
+    if (result.ok) {
+        ShowPreparedCopy(rows);
+    } else {
+        LabelResStruct->setText(result.error);
+    }
+    PanelInfo->setText(QString());
+    is_done = true;
+}
+
+void TFormMigration::ShowCopyProgress() {
+    const TCopyProgress& progress = copy_engine.Progress();
+    if (!progress.panel_info.isEmpty()) {
+        PanelInfo->setText(progress.panel_info);
+    }
+    SetGauge(GaugeTable, progress.gauge_table_position, progress.gauge_table_max);
+    SetGauge(GaugeRow, progress.gauge_row_position, progress.gauge_row_max);
+    LabelN->setText(progress.label_n);
+    LabelTime->setText(progress.label_time);
+    for (const QString& line : progress.new_lines) {
+        MemoCopy->appendPlainText(line);
+    }
+}
+
+void TFormMigration::CopyData() {
+    FillCopySettings();
+    try {
+        copy_engine.CopyData();
+    } catch (...) {
+        // The journal lines of a reader opened before the failure belong on the page too.
+        ShowCopyProgress();
+        throw;
+    }
+    ShowCopyProgress();
+    if (!copy_engine.Progress().finished) {
+        return;
+    }
+    is_done = true;
+    step = 9;
+    // The data is in the target whatever happens to the log: a log that cannot be written is
+    // reported, and the copy still ends as a success.
+    Guarded([this] { copy_engine.SaveLog(paths.file_log); });
+    questions_->ShowMessage(windowTitle(), QStringLiteral("Миграция завершена успешно."));
+}
+
+void TFormMigration::SaveTmpFile() {
+    copy_engine.SaveTmpFile(paths.file_temp);
+}
+
+void TFormMigration::LoadFromTmpFile() {
+    ListTableTo->clear();
+    // A restore that fails must not leave the "Ok" of an earlier preparation behind.
+    LabelResStruct->clear();
+    FillCopySettings();
+    ShowPreparedCopy(copy_engine.LoadFromTmpFile(paths.file_temp));
+}
+
+void TFormMigration::NFileSaveClick() {
+    const QList<QTreeWidgetItem*> selected = ListTableFrom->selectedItems();
+    if (selected.size() != 1) {
+        return;
+    }
+    const QString name = selected.first()->text(0);
+    Guarded([&] {
+        const int index = FindTable(tables, name);
+        if (index < 0) {
+            return;
+        }
+        const QString object_name = TFormPostgreDataFile::ObjectNameFor(name);
+        if (!IsValidObjectName(object_name)) {
+            throw TError(QStringLiteral("Недопустимое имя окна выгрузки \"%1\": в имени таблицы "
+                                        "есть знаки, кроме букв, цифр и подчеркивания")
+                             .arg(object_name));
+        }
+        if (findChild<QWidget*>(object_name, Qt::FindDirectChildrenOnly) != nullptr) {
+            throw TError(QStringLiteral("Окно выгрузки таблицы %1 уже открыто (имя \"%2\" занято)")
+                             .arg(name, object_name));
+        }
+        const TTableRec& table = tables[index];
+        auto* form = new TFormPostgreDataFile(this, *questions_, ADOConnectionFrom, table,
+                                              ExportQueryText(table), db_to, &ADOConnectionTo);
+        form->error_title = kApplicationTitle;
+        form->SpinPortionRead->setValue(SpinPortionRead->value());
+        form->SpinPortionRead->setEnabled(SpinPortionRead->isEnabled());
+        form->show();
+    });
+}
