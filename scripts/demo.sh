@@ -45,6 +45,20 @@ running() {
     [ -n "$port" ] && "$pg_bin/pg_isready" -q -h 127.0.0.1 -p "$port"
 }
 
+# The server outlives this script, so it must not hold on to descriptors the caller handed down
+# (a build lock taken with flock, say): they are closed before the server starts.
+without_inherited_fds() {
+    (
+        local fd
+        for fd in /proc/self/fd/*; do
+            fd=${fd##*/}
+            case $fd in 0 | 1 | 2 | 255) continue ;; esac
+            eval "exec $fd>&-" 2>/dev/null || true
+        done
+        "$@"
+    )
+}
+
 print_strings() {
     if [ -x "$settings_tool" ]; then
         "$settings_tool" strings "$dir" | sed 's/^/demo: /'
@@ -81,7 +95,8 @@ start() {
         exit 1
     fi
     mkdir -p "$dir"
-    bash "$root/scripts/testbed.sh" start "$dir" | sed 's/^testbed: /demo: server /'
+    without_inherited_fds bash "$root/scripts/testbed.sh" start "$dir" |
+        sed 's/^testbed: /demo: server /'
     load_source
     log "running in $dir"
     print_strings
