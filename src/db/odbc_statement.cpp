@@ -14,6 +14,7 @@ constexpr SQLULEN kMaxRowset = 500;
 constexpr SQLULEN kMaxBoundChars = 4000;
 constexpr SQLULEN kMaxBoundBytes = 8000;
 constexpr SQLLEN kPieceBytes = 64 * 1024;
+constexpr SQLLEN kLongPrefixBytes = 512;
 
 QString UpperAscii(const QString& text) {
     QString result = text;
@@ -188,6 +189,17 @@ void TOdbcStatement::Describe() {
 
 void TOdbcStatement::Bind() {
     const SQLUINTEGER ext = connection_->getdata_extensions;
+    const SQLUINTEGER any = SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER | SQL_GD_BOUND | SQL_GD_BLOCK;
+    if ((ext & any) == any) {
+        // Long values are mostly short: a bound prefix fetches them with the block, and the
+        // few that do not fit are re-read whole when asked for.
+        for (TOdbcColumn& column : columns_) {
+            if (!column.bound) {
+                column.bound = true;
+                column.width = kLongPrefixBytes;
+            }
+        }
+    }
     const bool has_long = std::any_of(columns_.begin(), columns_.end(),
                                       [](const TOdbcColumn& c) { return !c.bound; });
     // Mixing bound and unbound columns needs SQLGetData on any column in any order; a value

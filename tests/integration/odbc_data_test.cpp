@@ -7,6 +7,7 @@
 #include <QTemporaryDir>
 
 #include "db/odbc.h"
+#include "db/odbc_statement.h"
 #include "testbed.h"
 
 namespace {
@@ -190,4 +191,32 @@ TEST_F(OdbcDataTest, WholeTableReaderStreamsAndSkips) {
     table.SetTableName(QStringLiteral("no_such_table"));
     EXPECT_THROW(table.Open(), TDbError);
     Exec(connection, QStringLiteral("DROP TABLE odbc_rows"));
+}
+
+// Drivers that read less freely with SQLGetData get rows one at a time; the values must be the
+// same whichever way they are fetched.
+TEST_F(OdbcDataTest, SameValuesWithLessCapableDrivers) {
+    Open(QStringLiteral("PostgreSQL_Stream"));
+    const QString sql = QStringLiteral(
+        "SELECT g, repeat('ж', CASE WHEN g % 50 = 0 THEN 70000 ELSE g END) AS t,"
+        " decode(repeat('ff00', g), 'hex') AS b, DATE '2024-01-01' + g AS d,"
+        " repeat('v', g * 3)::varchar AS v FROM generate_series(1, 300) g");
+    const SQLUINTEGER full = connection.Impl().getdata_extensions;
+    for (const SQLUINTEGER extensions :
+         {full, SQLUINTEGER(0), SQLUINTEGER(SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER | SQL_GD_BOUND)}) {
+        connection.Impl().getdata_extensions = extensions;
+        TDbQuery query(connection);
+        query.SetText(sql);
+        query.Open();
+        int rows = 0;
+        for (; !query.Eof(); query.Next()) {
+            const int g = ++rows;
+            ASSERT_EQ(query.Field(0).AsInteger(), g);
+            ASSERT_EQ(query.Field(1).AsString(), QString(g % 50 == 0 ? 70000 : g, u'ж')) << g;
+            ASSERT_EQ(query.Field(2).AsBytes(), QByteArray("\xff\x00", 2).repeated(g)) << g;
+            ASSERT_EQ(query.Field(3).AsDateTime().date(), QDate(2024, 1, 1).addDays(g));
+            ASSERT_EQ(query.Field(4).AsString(), QString(g * 3, u'v')) << g;
+        }
+        EXPECT_EQ(rows, 300) << extensions;
+    }
 }
