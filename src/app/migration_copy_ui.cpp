@@ -9,6 +9,7 @@
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QSpinBox>
+#include <QTextDocument>
 #include <QTreeWidget>
 #include <algorithm>
 #include <climits>
@@ -108,6 +109,15 @@ void TFormMigration::ShowCopyProgress() {
     SetGauge(GaugeRow, progress.gauge_row_position, progress.gauge_row_max);
     LabelN->setText(progress.label_n);
     LabelTime->setText(progress.label_time);
+    if (progress.new_lines.isEmpty()) {
+        return;
+    }
+    // Appending to an empty memo fills its one empty line instead of adding one, which would
+    // swallow the empty elapsed time that starts the journal.
+    if (MemoCopy->document()->isEmpty()) {
+        MemoCopy->setPlainText(progress.new_lines.join(u'\n'));
+        return;
+    }
     for (const QString& line : progress.new_lines) {
         MemoCopy->appendPlainText(line);
     }
@@ -164,7 +174,7 @@ void TFormMigration::NFileSaveClick() {
                              .arg(object_name));
         }
         if (findChild<QWidget*>(object_name, Qt::FindDirectChildrenOnly) != nullptr) {
-            throw TError(QStringLiteral("Окно выгрузки таблицы %1 уже открыто (имя \"%2\" занято)")
+            throw TError(QStringLiteral("Окно выгрузки таблицы %1 уже открыто: имя окна %2 занято")
                              .arg(name, object_name));
         }
         const TTableRec& table = tables[index];
