@@ -1,5 +1,7 @@
 #include "db/connection_string.h"
 
+#include <QRegularExpression>
+
 #include "util/error.h"
 
 namespace {
@@ -105,6 +107,18 @@ QString OracleOdbcString(const QList<TConnectPair>& pairs, const TOdbcInstalled&
                      .arg(source->value));
 }
 
+// The PostgreSQL driver's LFConversion turns every line feed of a text value into CR LF when it
+// reads it. The dialog's fixed driver options switch it on, which would change the data the
+// copy and the export move; a migration must carry text exactly, so it is always switched off.
+QString WithoutLineFeedConversion(const QString& odbc) {
+    static const QRegularExpression kLfConversion(
+        QStringLiteral("(^|;)(\\s*)LFConversion(\\s*)=[^;]*"),
+        QRegularExpression::CaseInsensitiveOption);
+    QString result = odbc;
+    result.replace(kLfConversion, QStringLiteral("\\1\\2LFConversion\\3=0"));
+    return result;
+}
+
 // The bridge form carries the ODBC string in "Extended Properties"; without it the remaining
 // pairs are the ODBC string, with the usual OLE DB names turned into ODBC keys.
 QString BridgeOdbcString(const QList<TConnectPair>& pairs) {
@@ -114,7 +128,7 @@ QString BridgeOdbcString(const QList<TConnectPair>& pairs) {
             throw TError(QStringLiteral(
                 "В строке подключения пусто значение параметра Extended Properties."));
         }
-        return odbc;
+        return WithoutLineFeedConversion(odbc);
     }
     static const struct {
         const char16_t* from;
@@ -141,7 +155,7 @@ QString BridgeOdbcString(const QList<TConnectPair>& pairs) {
         throw TError(QStringLiteral(
             "В строке подключения не указаны параметры ODBC (Extended Properties)."));
     }
-    return odbc.join(u';');
+    return WithoutLineFeedConversion(odbc.join(u';'));
 }
 
 }  // namespace

@@ -52,6 +52,26 @@ TEST(ConnectString, BridgeHandsOverTheOdbcString) {
               "DSN=PG;PWD={a;b}");
 }
 
+TEST(ConnectString, LineFeedConversionIsAlwaysOff) {
+    // The dialog's fixed options ask the driver to turn LF into CR LF; text must arrive as stored.
+    const TOdbcInstalled none;
+    EXPECT_EQ(TranslateConnectString(
+                  QStringLiteral("Provider=MSDASQL.1;Extended Properties=\"DSN=PG;"
+                                 "ExtraSysTablePrefixes=;LFConversion=1;UpdatableCursors=1\""),
+                  none),
+              "DSN=PG;ExtraSysTablePrefixes=;LFConversion=0;UpdatableCursors=1");
+    EXPECT_EQ(
+        TranslateConnectString(
+            QStringLiteral("Provider=MSDASQL;Extended Properties=\"lfconversion = 1;DSN=PG\""),
+            none),
+        "LFConversion =0;DSN=PG");
+    // A key that merely ends in the same letters is left alone.
+    EXPECT_EQ(TranslateConnectString(
+                  QStringLiteral("Provider=MSDASQL;Extended Properties=\"DSN=PG;XLFConversion=1\""),
+                  none),
+              "DSN=PG;XLFConversion=1");
+}
+
 TEST(ConnectString, OracleFormsUseDataSourceOrDriver) {
     const QString ora = QStringLiteral(
         "Provider=OraOLEDB.Oracle.1;Persist Security Info=False;User ID=scott;Data "
