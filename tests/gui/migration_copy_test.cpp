@@ -205,6 +205,39 @@ TEST_F(MigrationCopyTest, DecliningTheOfferDeletesTheCheckpoint) {
     EXPECT_EQ(form_->step, 4);
 }
 
+TEST_F(MigrationCopyTest, FailedCreationShowsTheErrorAndARetryStartsAfresh) {
+    ASSERT_NO_FATAL_FAILURE(GoToStep3());
+    form_->EditUser->setText(kTargetDb);
+    form_->BtnNextClick();
+    form_->TimerCheckTimer();
+    ASSERT_NO_FATAL_FAILURE(FixScript());
+    form_->MemoScript->appendPlainText(QStringLiteral("CREATE TABLE BROKEN (;"));
+    form_->BtnNextClick();
+    form_->TimerCheckTimer();
+    ASSERT_EQ(form_->step, 5);
+    EXPECT_TRUE(form_->is_done);
+    EXPECT_TRUE(form_->PanelInfo->text().isEmpty());
+    EXPECT_TRUE(form_->LabelResStruct->text().contains("syntax error"))
+        << Str(form_->LabelResStruct->text());
+    EXPECT_EQ(form_->ListTableTo->topLevelItemCount(), 0);
+    EXPECT_FALSE(form_->EditVersionTo->text().isEmpty());
+    form_->TimerCheckTimer();
+    EXPECT_FALSE(form_->BtnNext->isEnabled());
+    EXPECT_EQ(questions_.Count("error"), 0);
+
+    // Back, the script corrected, forward again: the target is made anew, the list once.
+    form_->BtnPrevClick();
+    QStringList script = form_->ScriptLines();
+    script.removeLast();
+    form_->MemoScript->setPlainText(script.join(u'\n'));
+    form_->BtnNextClick();
+    form_->TimerCheckTimer();
+    EXPECT_EQ(Str(form_->LabelResStruct->text()), "Ok");
+    EXPECT_EQ(form_->ListTableTo->topLevelItemCount(), form_->tables.size());
+    form_->TimerCheckTimer();
+    EXPECT_TRUE(form_->BtnNext->isEnabled());
+}
+
 // Every table, column type, default, key and constraint of the script, as the server reports
 // them.
 void MigrationCopyTest::ExpectTargetStructure() {
