@@ -1,22 +1,63 @@
 #include "transfer/copy_statements.h"
 
 #include <algorithm>
+#include <vector>
 
 #include "db/db_field.h"
+#include "util/error.h"
 #include "util/text_utils.h"
 
 namespace {
 
-// The values of the current row joined, without the final comma (dropped as a character, so
-// a row whose columns all render empty loses the opening bracket, as it always has).
-QString RowValues(const QString& head, const TTableRec& table, const TDbRowSet& data_from,
-                  const TRenderOptions& options, TParamFiles& params) {
-    QString text = head;
-    for (const TFieldRec& field : table.fields) {
-        text += LoadFieldValue(field, data_from, options, params);
+// The columns of a table as the copy renders them: the position of each in the row set, found
+// once per statement rather than by name for every value, and how its values are written.
+struct TColumnPlan {
+    const TFieldRec* field;
+    int index;
+    TRenderKind kind;
+};
+
+// The position FieldByName would take: the first column of that name, Latin letters compared
+// without case. A name the row set does not have raises FieldByName's own error.
+int ColumnIndex(const TDbRowSet& data_from, const QString& name) {
+    const QString wanted = UpperLatin(name);
+    for (int i = 0; i < data_from.FieldCount(); ++i) {
+        if (UpperLatin(data_from.Field(i).Name()) == wanted) {
+            return i;
+        }
     }
-    text.chop(1);
-    return text;
+    data_from.FieldByName(name);
+    throw TError(QStringLiteral("Поле «%1» не найдено в наборе данных.").arg(name));
+}
+
+std::vector<TColumnPlan> PlanColumns(const TTableRec& table, const TDbRowSet& data_from) {
+    std::vector<TColumnPlan> plan;
+    plan.reserve(table.fields.size());
+    for (const TFieldRec& field : table.fields) {
+        plan.push_back({&field, ColumnIndex(data_from, field.name), RenderKindOf(field)});
+    }
+    return plan;
+}
+
+// Appends the values of the current row after head, and drops the final comma (dropped as a
+// character, so a row whose columns all render empty loses the opening bracket, as it always
+// has).
+void AppendRow(QString& sql, QLatin1String head_start, const QString& head_rest,
+               const TDbRowSet& data_from, const std::vector<TColumnPlan>& plan,
+               const TRenderOptions& options, TParamFiles& params) {
+    sql += head_start;
+    sql += head_rest;
+    for (const TColumnPlan& column : plan) {
+        AppendFieldValue(sql, *column.field, column.kind, data_from.Field(column.index), options,
+                         params);
+    }
+    sql.chop(1);
+}
+
+// After the first row the statement's size is foreseeable: one allocation instead of many.
+void ReserveFor(QString& sql, qsizetype head_size, int portion_write) {
+    const qsizetype row = sql.size() - head_size;
+    sql.reserve(sql.size() + row * (portion_write - 1) + row / 8 + 64);
 }
 
 }  // namespace
@@ -54,30 +95,45 @@ TBuiltInsert BuildInsert(TInsertForm form, const TTableRec& table, TDbRowSet& da
     params.Reset();
     TBuiltInsert built;
     const QString into = table.name + GetFields(table);
+    QString& sql = built.sql;
+    std::vector<TColumnPlan> plan;
+    if (!data_from.Eof()) {
+        plan = PlanColumns(table, data_from);
+    }
     if (form == TInsertForm::InsertAll) {
-        built.sql = QStringLiteral("INSERT ALL ");
+        const QString head = into + QStringLiteral(" VALUES (");
+        sql = QStringLiteral("INSERT ALL ");
+        const qsizetype head_size = sql.size();
         for (int pass = 0; pass < portion_write && !data_from.Eof(); ++pass) {
-            built.sql +=
-                RowValues(" INTO " + into + " VALUES (", table, data_from, options, params) + ") ";
+            AppendRow(sql, QLatin1String(" INTO "), head, data_from, plan, options, params);
+            sql += QLatin1String(") ");
             ++built.rows;
             data_from.Next();
             if (!params.Empty() || !table.query_addi.isEmpty()) {
                 break;
             }
+            if (pass == 0) {
+                ReserveFor(sql, head_size, portion_write);
+            }
         }
-        built.sql += QStringLiteral(" SELECT * FROM dual");
+        sql += QLatin1String(" SELECT * FROM dual");
         return built;
     }
-    built.sql = "INSERT INTO " + into + " VALUES ";
+    sql = "INSERT INTO " + into + " VALUES ";
+    const qsizetype head_size = sql.size();
     for (int pass = 0; pass < portion_write && !data_from.Eof(); ++pass) {
-        built.sql += RowValues(QStringLiteral("("), table, data_from, options, params) + "),";
+        AppendRow(sql, QLatin1String("("), QString(), data_from, plan, options, params);
+        sql += QLatin1String("),");
         ++built.rows;
         data_from.Next();
         if (!params.Empty()) {
             break;
         }
+        if (pass == 0) {
+            ReserveFor(sql, head_size, portion_write);
+        }
     }
-    built.sql.chop(1);
+    sql.chop(1);
     return built;
 }
 

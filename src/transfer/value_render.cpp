@@ -213,9 +213,11 @@ QString TParamFiles::Add(const TDbField& field, const QString& file_param) {
     return param.name;
 }
 
-QString LoadFieldValue(const TFieldRec& field, const TDbRowSet& data_from,
-                       const TRenderOptions& options, TParamFiles& params) {
-    const TDbField& value = data_from.FieldByName(field.name);
+namespace {
+
+// The general path: every kind and every value, one text per value.
+QString RenderValue(const TFieldRec& field, const TDbField& value, const TRenderOptions& options,
+                    TParamFiles& params) {
     if (value.IsNull()) {
         return QStringLiteral("null,");
     }
@@ -242,6 +244,115 @@ QString LoadFieldValue(const TFieldRec& field, const TDbRowSet& data_from,
     }
     // Only the outside is trimmed: blanks inside a quoted literal are data.
     return TrimControl(literal) + QLatin1Char(',');
+}
+
+void AppendQuoted(QString& out, QStringView text) {
+    out += u'\'';
+    qsizetype from = 0;
+    for (qsizetype at = text.indexOf(u'\''); at >= 0; at = text.indexOf(u'\'', from)) {
+        out.append(text.mid(from, at - from + 1));
+        out += u'\'';
+        from = at + 1;
+    }
+    out.append(text.mid(from));
+    out += u'\'';
+}
+
+QStringView TextOf(const TDbField& value, QString& buffer) {
+    buffer = value.AsString();
+    return buffer;
+}
+
+bool IsDigit(QChar c) {
+    return c >= u'0' && c <= u'9';
+}
+
+// A number text that the general path would write back unchanged: "-"? digits, with a
+// fraction only for a scaled column, and for an integer column no leading zero, no "-0" and no
+// more digits than a 64-bit integer always holds.
+bool IsPlainNumber(QStringView text, bool scaled) {
+    const qsizetype n = text.size();
+    qsizetype i = n > 0 && text[0] == u'-' ? 1 : 0;
+    const qsizetype first = i;
+    while (i < n && IsDigit(text[i])) {
+        ++i;
+    }
+    const qsizetype digits = i - first;
+    if (digits == 0) {
+        return false;
+    }
+    if (!scaled) {
+        if (i != n || digits > 18) {
+            return false;
+        }
+        return text[first] != u'0' || (digits == 1 && first == 0);
+    }
+    if (i == n) {
+        return true;
+    }
+    if (text[i] != u'.' || i + 1 == n) {
+        return false;
+    }
+    for (++i; i < n; ++i) {
+        if (!IsDigit(text[i])) {
+            return false;
+        }
+    }
+    return true;
+}
+
+}  // namespace
+
+QString LoadFieldValue(const TFieldRec& field, const TDbRowSet& data_from,
+                       const TRenderOptions& options, TParamFiles& params) {
+    return RenderValue(field, data_from.FieldByName(field.name), options, params);
+}
+
+TRenderKind RenderKindOf(const TFieldRec& field) {
+    const QString type = UpperLatin(field.data_type);
+    if (type == QLatin1String("NUMBER")) {
+        return TRenderKind::Number;
+    }
+    if (type == QLatin1String("FLOAT") || type == QLatin1String("BINARY_FLOAT") ||
+        type == QLatin1String("BINARY_DOUBLE")) {
+        return TRenderKind::Float;
+    }
+    if (type == QLatin1String("DATE")) {
+        return TRenderKind::Date;
+    }
+    if (type == QLatin1String("BLOB") || type == QLatin1String("LONG RAW")) {
+        return TRenderKind::LargeBinary;
+    }
+    if (type == QLatin1String("RAW")) {
+        return TRenderKind::Raw;
+    }
+    return TRenderKind::Text;
+}
+
+void AppendFieldValue(QString& out, const TFieldRec& field, TRenderKind kind, const TDbField& value,
+                      const TRenderOptions& options, TParamFiles& params) {
+    if (value.IsNull()) {
+        out += QLatin1String("null,");
+        return;
+    }
+    const bool as_text =
+        kind == TRenderKind::Text || (kind == TRenderKind::Date && options.db_to != kDbOracle);
+    if (as_text && value.Category() != TFieldCategory::LargeBinary) {
+        QString buffer;
+        AppendQuoted(out, TextOf(value, buffer));
+        out += u',';
+        return;
+    }
+    if (kind == TRenderKind::Number) {
+        QString buffer;
+        const QStringView text = TextOf(value, buffer);
+        if (IsPlainNumber(text, field.scale > 0)) {
+            out.append(text);
+            out += u',';
+            return;
+        }
+    }
+    out += RenderValue(field, value, options, params);
 }
 
 QString GetFields(const TTableRec& table) {

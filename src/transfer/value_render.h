@@ -50,5 +50,15 @@ private:
 QString LoadFieldValue(const TFieldRec& field, const TDbRowSet& data_from,
                        const TRenderOptions& options, TParamFiles& params);
 
+// How a column's values are written, decided once per column from its type name.
+enum class TRenderKind { Number, Float, Date, LargeBinary, Raw, Text };
+TRenderKind RenderKindOf(const TFieldRec& field);
+
+// Appends what LoadFieldValue gives for the value (kind from RenderKindOf(field)) to out. The
+// copy writes every value of every row through here: the common values go straight into the
+// statement without a text of their own.
+void AppendFieldValue(QString& out, const TFieldRec& field, TRenderKind kind, const TDbField& value,
+                      const TRenderOptions& options, TParamFiles& params);
+
 // "(" + the target names of the table's columns joined by "," + ")".
 QString GetFields(const TTableRec& table);

@@ -1,0 +1,70 @@
+#!/usr/bin/env bash
+# One command for the copy benchmark: installs what is missing, builds the benchmark programs
+# (Release, in build-bench/), starts a throwaway test bed, loads the Oracle dictionary
+# emulation and the benchmark tables into it, runs copy_bench and stops the test bed again.
+#
+#   bench/run_copy_bench.sh               1,000,000 / 2,000,000 / 200,000 rows
+#   bench/run_copy_bench.sh --quick       ten times fewer rows, for development
+#   bench/run_copy_bench.sh --no-wizard   leave out (b), the window driven by its timer
+#   bench/run_copy_bench.sh --tables wide,narrow
+#
+# SKERROW_BUILD_DIR overrides the build folder, SKERROW_JOBS the build's parallel jobs.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${SKERROW_BUILD_DIR:-$root/build-bench}
+testbed=$build/testbed-bench
+
+scale=1
+wizard=1
+tables=wide,narrow,blobs
+while [ $# -gt 0 ]; do
+    case $1 in
+    --quick) scale=10 ;;
+    --no-wizard) wizard=0 ;;
+    --tables)
+        tables=$2
+        shift
+        ;;
+    *)
+        echo "usage: $0 [--quick] [--no-wizard] [--tables wide,narrow,blobs]" >&2
+        exit 2
+        ;;
+    esac
+    shift
+done
+
+bash "$root/scripts/setup.sh"
+
+echo "bench: configuring and building the copy benchmark in $build (Release)"
+cmake -S "$root" -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build "$build" -j "${SKERROW_JOBS:-2}" --target copy_bench
+wizard_args=()
+if [ $wizard -eq 1 ]; then
+    # The window is optional: without it (a) and (c) still run.
+    if cmake --build "$build" -j "${SKERROW_JOBS:-2}" --target copy_wizard_bench; then
+        wizard_args=(--wizard "$build/bench/copy_wizard_bench")
+    else
+        echo "bench: copy_wizard_bench did not build; (b) is left out" >&2
+    fi
+fi
+
+bash "$root/scripts/testbed.sh" start "$testbed"
+trap 'bash "$root/scripts/testbed.sh" stop "$testbed"' EXIT
+eval "$(bash "$root/scripts/testbed.sh" env "$testbed")"
+
+echo "bench: loading the dictionary emulation and the benchmark tables (scale 1/$scale)"
+start=$(date +%s)
+if [ -z "$(psql -X -At -d postgres -c "SELECT 1 FROM pg_database WHERE datname = 'ora_src'")" ]; then
+    psql -X -q -d postgres -c 'CREATE DATABASE ora_src'
+fi
+psql -X -q -d ora_src -f "$root/tests/fixtures/oracle_emulation.sql" >/dev/null
+psql -X -q -d ora_src -v wide_rows=$((1000000 / scale)) -v narrow_rows=$((2000000 / scale)) \
+    -v blob_rows=$((200000 / scale)) -f "$root/bench/copy_bench_data.sql" >/dev/null
+echo "bench: data ready in $(($(date +%s) - start)) s"
+
+work=$build/copy-bench-work
+rm -rf "$work"
+mkdir -p "$work"
+echo "bench: machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GB", $2 / 1048576}' /proc/meminfo), load $(cut -d' ' -f1-3 /proc/loadavg)"
+"$build/bench/copy_bench" --tables "$tables" --work "$work" "${wizard_args[@]}"
+echo "bench: load after the run $(cut -d' ' -f1-3 /proc/loadavg)"
