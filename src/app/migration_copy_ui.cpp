@@ -186,3 +186,9 @@ void TFormMigration::NFileSaveClick() {
         form->show();
     });
 }
+
+void TFormMigration::DeleteExportWindows() {
+    // An export reads through the source connection, a member that is gone by the time the
+    // base class deletes the child windows.
+    qDeleteAll(findChildren<TFormPostgreDataFile*>(Qt::FindDirectChildrenOnly));
+}

@@ -87,6 +87,7 @@ TFormMigration::TFormMigration(TQuestions* questions, QWidget* parent) : QWidget
 
 TFormMigration::~TFormMigration() {
     FormDestroy();
+    DeleteExportWindows();
 }
 
 QString TFormMigration::MemoText(const QPlainTextEdit* memo) {

@@ -236,6 +236,7 @@ private:
     // The copy preparation's displays: target list rows, "Ok", table gauge, emptied memos.
     void ShowPreparedCopy(const QList<TTableToRow>& rows);
     void ShowCopyProgress();
+    void DeleteExportWindows();
     // Runs a handler body and turns an escaping failure into the general error report.
     template <typename F>
     void Guarded(F&& body);
