@@ -28,7 +28,7 @@ TEST_F(MigrationCopyTest, MigratesTheSampleFromStep1ToStep9) {
     EXPECT_EQ(form_->GaugeTable->maximum(), order.size());
     EXPECT_EQ(form_->GaugeTable->value(), 0);
 
-    ASSERT_EQ(RunCopy(), 9);
+    ASSERT_EQ(RunCopyOnTimer(), 9);
     EXPECT_TRUE(form_->is_done);
     ASSERT_EQ(questions_.Count("message"), 1);
     EXPECT_EQ(questions_.asked.last().caption, form_->windowTitle());
