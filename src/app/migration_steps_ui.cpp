@@ -2,6 +2,7 @@
 // the buttons, and the buttons that move between steps.
 
 #include <QComboBox>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileInfo>
 #include <QLabel>
@@ -96,7 +97,12 @@ void TFormMigration::RunStepWork() {
             break;
         case 6:
             try {
-                CopyData();
+                // No time is lost waiting for the next tick between two statements.
+                QElapsedTimer slice;
+                slice.start();
+                do {
+                    CopyData();
+                } while (step == 6 && !is_done && slice.elapsed() < copy_slice_ms);
             } catch (const TError& error) {
                 CopyFailed(error.Message());
             } catch (const std::exception& error) {

@@ -127,6 +127,34 @@ TEST_F(MigrationCopyTest, PauseInsideATableAndBetweenTablesThenContinue) {
     EXPECT_TRUE(journal.contains("ORDER_LINES\n7 [6]\n"));
 }
 
+TEST_F(MigrationCopyTest, OneTickRunsStatementsBackToBackAndPauseStopsThem) {
+    // Two-row statements: the sample needs some thirty of them.
+    ASSERT_NO_FATAL_FAILURE(GoToStep5(3, 2));
+    form_->BtnNextClick();
+    ASSERT_EQ(form_->step, 6);
+    form_->copy_slice_ms = 0;
+    form_->TimerCheckTimer();
+    const qint64 table_after_one = form_->copy_engine.IndTable();
+    const qint64 off_after_one = form_->copy_engine.CopyOff();
+    form_->BtnPauseClick();
+    ASSERT_EQ(form_->step, 7);
+
+    // A paused copy stays paused whatever the slice.
+    form_->copy_slice_ms = 80;
+    form_->TimerCheckTimer();
+    EXPECT_EQ(form_->copy_engine.IndTable(), table_after_one);
+    EXPECT_EQ(form_->copy_engine.CopyOff(), off_after_one);
+
+    // Within its slice one tick goes from statement to statement without waiting for the next
+    // tick; with a slice long enough it runs the whole copy and stops at step 9.
+    form_->BtnContinueClick();
+    form_->copy_slice_ms = 600000;
+    form_->TimerCheckTimer();
+    EXPECT_EQ(form_->step, 9);
+    EXPECT_EQ(questions_.Count("message"), 1);
+    ExpectSameRows(TableNames());
+}
+
 TEST_F(MigrationCopyTest, FailureShowsTheErrorPageAndANewRunResumes) {
     ASSERT_NO_FATAL_FAILURE(GoToStep5(100000, 2));
     // The target refuses one row of ORDERS (999999.99), in its second statement.
