@@ -16,11 +16,12 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenu>
+#include <QPainter>
+#include <QPixmap>
 #include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QPushButton>
 #include <QSpinBox>
-#include <QStyle>
 #include <QTabWidget>
 #include <QTimer>
 #include <QTreeWidget>
@@ -60,6 +61,25 @@ QColor Tinted(const QColor& color, int percent) {
                             (static_cast<uint32_t>(color.blue()) << 16);
     const uint32_t tinted = TintColor(packed, percent, percent, percent);
     return QColor(tinted & 0xFF, (tinted >> 8) & 0xFF, (tinted >> 16) & 0xFF);
+}
+
+// A round badge with one glyph: the style's own help icon is not drawn alike on every
+// platform, and the two buttons show only their pictures.
+QIcon GlyphIcon(QChar glyph, const QColor& color) {
+    QPixmap pixmap(32, 32);
+    pixmap.fill(Qt::transparent);
+    QPainter painter(&pixmap);
+    painter.setRenderHint(QPainter::Antialiasing);
+    painter.setPen(Qt::NoPen);
+    painter.setBrush(color);
+    painter.drawEllipse(QRectF(1, 1, 30, 30));
+    QFont font = painter.font();
+    font.setBold(true);
+    font.setPixelSize(22);
+    painter.setFont(font);
+    painter.setPen(Qt::white);
+    painter.drawText(pixmap.rect(), Qt::AlignCenter, QString(glyph));
+    return QIcon(pixmap);
 }
 
 void PaintBackground(QWidget* panel, const QColor& color) {
@@ -143,10 +163,10 @@ void TFormMigration::BuildFrame() {
     control->setContentsMargins(8, 4, 8, 4);
     BtnHelp = new QPushButton(QStringLiteral("Справка"), PanelControl);
     BtnHelp->setToolTip(QStringLiteral("Справка"));
-    BtnHelp->setIcon(style()->standardIcon(QStyle::SP_DialogHelpButton));
+    BtnHelp->setIcon(GlyphIcon(u'?', QColor(0x2e, 0x6d, 0xb4)));
     BtnInfo = new QPushButton(QStringLiteral("О программе"), PanelControl);
     BtnInfo->setToolTip(QStringLiteral("О программе"));
-    BtnInfo->setIcon(style()->standardIcon(QStyle::SP_MessageBoxInformation));
+    BtnInfo->setIcon(GlyphIcon(u'i', QColor(0x3a, 0x8a, 0x4c)));
     BtnPrev = new QPushButton(QStringLiteral("Назад"), PanelControl);
     BtnNext = new QPushButton(QStringLiteral("Далее"), PanelControl);
     BtnPrev->setEnabled(false);
