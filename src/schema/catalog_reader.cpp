@@ -117,6 +117,13 @@ void ReadStructFrom(TDbQuery& query_from, int db_from, const QString& connect_fr
         const auto it = index_of.constFind(name);
         return it == index_of.constEnd() ? nullptr : &tables[it.value()];
     };
+    // The table of the current catalog row, when its owner passes the owner test.
+    auto owned_table = [&](const char* owner_column) -> TTableRec* {
+        if (!owner_test.Passes(Text(query_from, owner_column))) {
+            return nullptr;
+        }
+        return find_table(Text(query_from, "table_name"));
+    };
 
     for (TTableRec& table : tables) {
         // The name goes in as stored: a name that needs quotes makes the statement fail, and
@@ -172,10 +179,7 @@ void ReadStructFrom(TDbQuery& query_from, int db_from, const QString& connect_fr
                               "col.column_id,col.data_default AS default_definition "
                               "FROM sys.all_tab_columns col WHERE NOT col.data_default IS NULL"),
                [&] {
-                   if (!owner_test.Passes(Text(query_from, "schema_name"))) {
-                       return;
-                   }
-                   TTableRec* table = find_table(Text(query_from, "table_name"));
+                   TTableRec* table = owned_table("schema_name");
                    if (table == nullptr) {
                        return;
                    }
@@ -194,10 +198,7 @@ void ReadStructFrom(TDbQuery& query_from, int db_from, const QString& connect_fr
                QStringLiteral("SELECT * FROM user_triggers WHERE triggering_event = 'INSERT' AND "
                               "trigger_type = 'BEFORE EACH ROW' "),
                [&] {
-                   if (!owner_test.Passes(Text(query_from, "table_owner"))) {
-                       return;
-                   }
-                   TTableRec* table = find_table(Text(query_from, "table_name"));
+                   TTableRec* table = owned_table("table_owner");
                    if (table == nullptr) {
                        return;
                    }
@@ -222,10 +223,7 @@ void ReadStructFrom(TDbQuery& query_from, int db_from, const QString& connect_fr
                                   "all_constraints.status = 'ENABLED' ORDER BY "
                                   "user_cons_columns.table_name,user_cons_columns.position"),
                [&] {
-                   if (!owner_test.Passes(Text(query_from, "owner"))) {
-                       return;
-                   }
-                   TTableRec* table = find_table(Text(query_from, "table_name"));
+                   TTableRec* table = owned_table("owner");
                    if (table == nullptr) {
                        return;
                    }
@@ -242,10 +240,7 @@ void ReadStructFrom(TDbQuery& query_from, int db_from, const QString& connect_fr
             QStringLiteral("all_constraints.constraint_type = 'U' "
                            "ORDER BY user_cons_columns.table_name,user_cons_columns.position"),
         [&] {
-            if (!owner_test.Passes(Text(query_from, "owner"))) {
-                return;
-            }
-            TTableRec* table = find_table(Text(query_from, "table_name"));
+            TTableRec* table = owned_table("owner");
             if (table == nullptr) {
                 return;
             }
@@ -274,10 +269,7 @@ void ReadStructFrom(TDbQuery& query_from, int db_from, const QString& connect_fr
                    QStringLiteral("all_constraints.constraint_type = 'R' ORDER BY "
                                   "all_constraints.constraint_name,user_cons_columns.position"),
                [&] {
-                   if (!owner_test.Passes(Text(query_from, "owner"))) {
-                       return;
-                   }
-                   TTableRec* table = find_table(Text(query_from, "table_name"));
+                   TTableRec* table = owned_table("owner");
                    if (table == nullptr) {
                        return;
                    }
