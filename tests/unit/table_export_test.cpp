@@ -7,72 +7,13 @@
 #include <QTemporaryDir>
 #include <vector>
 
+#include "memory_row.h"
 #include "util/error.h"
 
 namespace {
 
-// One column of a fixture row held in memory.
-class TRowField : public TDbField {
-public:
-    TRowField(QString name, TFieldCategory category, bool is_null, QString text,
-              QByteArray bytes = {}, QDateTime date_time = {})
-        : name_(std::move(name)),
-          category_(category),
-          is_null_(is_null),
-          text_(std::move(text)),
-          bytes_(std::move(bytes)),
-          date_time_(std::move(date_time)) {}
-
-    QString Name() const override { return name_; }
-    TFieldCategory Category() const override { return category_; }
-    bool IsNull() const override { return is_null_; }
-    QString AsString() const override { return is_null_ ? QString() : text_; }
-    qint64 AsInteger() const override { return text_.toLongLong(); }
-    QDateTime AsDateTime() const override { return date_time_; }
-    QByteArray AsBytes() const override { return bytes_.isNull() ? text_.toUtf8() : bytes_; }
-    void SaveToFile(const QString&) const override {}
-
-private:
-    QString name_;
-    TFieldCategory category_;
-    bool is_null_;
-    QString text_;
-    QByteArray bytes_;
-    QDateTime date_time_;
-};
-
-// A row set positioned on its only row.
-class TOneRow : public TDbRowSet {
-public:
-    TOneRow& Text(const QString& name, const QString& text) {
-        fields_.emplace_back(name, TFieldCategory::Other, false, text);
-        return *this;
-    }
-    TOneRow& Null(const QString& name, TFieldCategory category = TFieldCategory::Other) {
-        fields_.emplace_back(name, category, true, QString());
-        return *this;
-    }
-    TOneRow& Add(TRowField field) {
-        fields_.push_back(std::move(field));
-        return *this;
-    }
-
-    bool Eof() const override { return false; }
-    void Next() override {}
-    int FieldCount() const override { return int(fields_.size()); }
-    const TDbField& Field(int index) const override { return fields_.at(index); }
-    const TDbField& FieldByName(const QString& name) const override {
-        for (const TRowField& field : fields_) {
-            if (field.Name().compare(name, Qt::CaseInsensitive) == 0) {
-                return field;
-            }
-        }
-        throw TError(QStringLiteral("no column ") + name);
-    }
-
-private:
-    std::vector<TRowField> fields_;
-};
+using TRowField = TMemoryField;
+using TOneRow = TMemoryRow;
 
 TFieldRec Column(const QString& name, const QString& type, const QString& change_name = {}) {
     TFieldRec field;

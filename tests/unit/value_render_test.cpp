@@ -5,67 +5,13 @@
 #include <QFile>
 #include <QTemporaryDir>
 
+#include "memory_row.h"
 #include "util/error.h"
 
 namespace {
 
-// One column of a fixture row held in memory.
-class TTestField : public TDbField {
-public:
-    TTestField(QString name, TFieldCategory category, bool is_null, QString text,
-               QByteArray bytes = {}, QDateTime date_time = {})
-        : name_(std::move(name)),
-          category_(category),
-          is_null_(is_null),
-          text_(std::move(text)),
-          bytes_(std::move(bytes)),
-          date_time_(std::move(date_time)) {}
-
-    QString Name() const override { return name_; }
-    TFieldCategory Category() const override { return category_; }
-    bool IsNull() const override { return is_null_; }
-    QString AsString() const override { return is_null_ ? QString() : text_; }
-    qint64 AsInteger() const override { return text_.toLongLong(); }
-    QDateTime AsDateTime() const override { return date_time_; }
-    QByteArray AsBytes() const override { return bytes_.isNull() ? text_.toUtf8() : bytes_; }
-    void SaveToFile(const QString& path) const override {
-        QFile file(path);
-        if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            throw TFileError(QStringLiteral("cannot write ") + path);
-        }
-        file.write(AsBytes());
-    }
-
-private:
-    QString name_;
-    TFieldCategory category_;
-    bool is_null_;
-    QString text_;
-    QByteArray bytes_;
-    QDateTime date_time_;
-};
-
-// A row set positioned on its only row.
-class TTestRow : public TDbRowSet {
-public:
-    void Add(TTestField field) { fields_.push_back(std::move(field)); }
-
-    bool Eof() const override { return false; }
-    void Next() override {}
-    int FieldCount() const override { return int(fields_.size()); }
-    const TDbField& Field(int index) const override { return fields_.at(index); }
-    const TDbField& FieldByName(const QString& name) const override {
-        for (const TTestField& field : fields_) {
-            if (field.Name().compare(name, Qt::CaseInsensitive) == 0) {
-                return field;
-            }
-        }
-        throw TError(QStringLiteral("no column ") + name);
-    }
-
-private:
-    std::vector<TTestField> fields_;
-};
+using TTestField = TMemoryField;
+using TTestRow = TMemoryRow;
 
 TFieldRec Column(const QString& name, const QString& type, int scale = 0) {
     TFieldRec field;
