@@ -244,7 +244,9 @@ QString TCopyEngine::ElapsedText() const {
     if (!time_step_.isValid()) {
         return QString();
     }
-    const qint64 msecs = std::max<qint64>(0, time_step_.msecsTo(QDateTime::currentDateTime()));
+    // Milliseconds since the epoch need no time-zone work: this runs after every statement.
+    const qint64 msecs =
+        std::max<qint64>(0, QDateTime::currentMSecsSinceEpoch() - time_step_.toMSecsSinceEpoch());
     return FormatDuration(uint32_t((msecs + 500) / 1000));
 }
 
