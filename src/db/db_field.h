@@ -19,6 +19,13 @@ public:
     // Text form; a date-time reads "YYYY-MM-DD" plus " HH:MM:SS" unless the time is midnight.
     // Null reads as the empty text.
     virtual QString AsString() const = 0;
+    // The text form without a copy where the value is held as UTF-16 text already; otherwise
+    // AsString() is put into buffer and viewed there. The view lasts until the row set moves
+    // or buffer changes.
+    virtual QStringView StringView(QString& buffer) const {
+        buffer = AsString();
+        return buffer;
+    }
     // Null reads as 0; a text that is not an integer raises TConvertError.
     virtual qint64 AsInteger() const = 0;
     virtual QDateTime AsDateTime() const = 0;

@@ -108,6 +108,21 @@ QString TOdbcField::AsString() const {
     }
 }
 
+QStringView TOdbcField::StringView(QString& buffer) const {
+    const TOdbcColumn& column = statement_->Column(index_);
+    if (column.c_type != SQL_C_WCHAR) {
+        return TDbField::StringView(buffer);
+    }
+    qsizetype length = 0;
+    const char* data = statement_->Value(index_, &length);
+    if (data == nullptr) {
+        return QStringView();
+    }
+    static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
+    return QStringView(reinterpret_cast<const char16_t*>(data),
+                       length / static_cast<qsizetype>(sizeof(SQLWCHAR)));
+}
+
 qint64 TOdbcField::AsInteger() const {
     if (IsNull()) {
         return 0;

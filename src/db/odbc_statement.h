@@ -54,6 +54,7 @@ public:
     TFieldCategory Category() const override;
     bool IsNull() const override;
     QString AsString() const override;
+    QStringView StringView(QString& buffer) const override;
     qint64 AsInteger() const override;
     QDateTime AsDateTime() const override;
     QByteArray AsBytes() const override;

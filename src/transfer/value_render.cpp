@@ -258,11 +258,6 @@ void AppendQuoted(QString& out, QStringView text) {
     out += u'\'';
 }
 
-QStringView TextOf(const TDbField& value, QString& buffer) {
-    buffer = value.AsString();
-    return buffer;
-}
-
 bool IsDigit(QChar c) {
     return c >= u'0' && c <= u'9';
 }
@@ -339,13 +334,13 @@ void AppendFieldValue(QString& out, const TFieldRec& field, TRenderKind kind, co
         kind == TRenderKind::Text || (kind == TRenderKind::Date && options.db_to != kDbOracle);
     if (as_text && value.Category() != TFieldCategory::LargeBinary) {
         QString buffer;
-        AppendQuoted(out, TextOf(value, buffer));
+        AppendQuoted(out, value.StringView(buffer));
         out += u',';
         return;
     }
     if (kind == TRenderKind::Number) {
         QString buffer;
-        const QStringView text = TextOf(value, buffer);
+        const QStringView text = value.StringView(buffer);
         if (IsPlainNumber(text, field.scale > 0)) {
             out.append(text);
             out += u',';

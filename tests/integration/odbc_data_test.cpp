@@ -220,3 +220,28 @@ TEST_F(OdbcDataTest, SameValuesWithLessCapableDrivers) {
         EXPECT_EQ(rows, 300) << extensions;
     }
 }
+
+// The copy reads text through a view of the fetched buffer: it must show what AsString gives,
+// for bound, re-read long, binary, date-time and null values, row after row of a block.
+TEST_F(OdbcDataTest, StringViewShowsWhatAsStringGives) {
+    Open(QStringLiteral("PostgreSQL_Stream"));
+    TDbQuery query(connection);
+    query.SetText(QStringLiteral(
+        "SELECT g, CASE WHEN g % 7 = 0 THEN NULL ELSE 'it''s ' || g END AS s,"
+        " repeat('ж', CASE WHEN g % 50 = 0 THEN 9000 ELSE g END)::varchar(9000) AS v,"
+        " decode('00ff', 'hex') AS b, timestamp '2024-01-01 10:00:00' + g * interval '1 hour'"
+        " AS d, (g * 1.25)::numeric AS n FROM generate_series(1, 1200) g"));
+    query.Open();
+    int rows = 0;
+    QString buffer;
+    for (; !query.Eof(); query.Next()) {
+        ++rows;
+        for (int i = 0; i < query.FieldCount(); ++i) {
+            const TDbField& field = query.Field(i);
+            ASSERT_EQ(field.StringView(buffer).toString(), field.AsString())
+                << "row " << rows << " column " << i;
+        }
+        ASSERT_EQ(query.Field(1).StringView(buffer).isNull(), rows % 7 == 0) << rows;
+    }
+    EXPECT_EQ(rows, 1200);
+}
