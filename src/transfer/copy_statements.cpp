@@ -161,8 +161,10 @@ QStringList LoaderArguments(const QString& user, const QString& password,
 bool IsAutoincrement(const TTableRec& table, QString& seq_name, QString& field_autoinc) {
     for (const TFieldRec& field : table.fields) {
         if (field.autoinc && field.data_type == QLatin1String("NUMBER")) {
-            seq_name = table.name + "_" + field.name + "_SEQ";
-            field_autoinc = field.name;
+            // The target knows the column, and the sequence of its serial type, by the
+            // column's target name: the source name of a renamed column is not there.
+            seq_name = table.name + "_" + field.TargetName() + "_SEQ";
+            field_autoinc = field.TargetName();
             return true;
         }
     }

@@ -294,9 +294,11 @@ TEST_F(CopyEngineTest, BulkLoadFromFileAndSequenceSynchronisation) {
     orders.file_copy = data_file;
     TTableRec items = Table("ITEMS", 40, {Col("ID", "NUMBER", true), Col("QTY", "NUMBER")}, "(ID)");
     items.file_copy = dir.filePath("gone.txt");  // no such file: copied by statements
+    // A renamed key column: the target has only the new name, and so has its sequence.
+    items.fields[0].change_name = "ITEM_ID";
     const QString script =
         "CREATE TABLE orders (id SERIAL PRIMARY KEY, name varchar(20));"
-        "CREATE TABLE items (id SERIAL PRIMARY KEY, qty integer);";
+        "CREATE TABLE items (item_id SERIAL PRIMARY KEY, qty integer);";
     auto rig = NewRig({orders, items}, 0, 1000);
     CreateTargetFor(*rig, script);
     EXPECT_EQ(RunToEnd(*rig), 3);
@@ -307,7 +309,7 @@ TEST_F(CopyEngineTest, BulkLoadFromFileAndSequenceSynchronisation) {
                       "FROM orders"),
               "5first,9-,17it's second");
     EXPECT_EQ(PgValue(kTarget, "SELECT nextval('orders_id_seq')"), "18");
-    EXPECT_EQ(PgValue(kTarget, "SELECT nextval('items_id_seq')"), "121");
+    EXPECT_EQ(PgValue(kTarget, "SELECT nextval('items_item_id_seq')"), "121");
     EXPECT_EQ(PgValue(kTarget, "SELECT count(*) FROM items"), "40");
 
     // A file the server cannot read fails at once and the table is not counted as done.

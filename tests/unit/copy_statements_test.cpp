@@ -182,6 +182,11 @@ TEST(CopyStatements, SequencesBulkLoadAndLoaderArguments) {
     orders.fields = {Column("D", "DATE", true), id, Column("ID2", "NUMBER", true)};
     QString seq = "old";
     QString field = "old";
+    // A renamed column is known in the target, and names its serial sequence, by its new name.
+    ASSERT_TRUE(IsAutoincrement(orders, seq, field));
+    EXPECT_EQ(seq, "ORDERS_ORDER_ID_SEQ");
+    EXPECT_EQ(field, "ORDER_ID");
+    orders.fields[1].change_name.clear();
     ASSERT_TRUE(IsAutoincrement(orders, seq, field));
     EXPECT_EQ(seq, "ORDERS_ID_SEQ");
     EXPECT_EQ(field, "ID");
