@@ -201,7 +201,6 @@ private:
     void Source();
     void Settings();
     void Script();
-    void DropUnresolvedReferences();
     void NewDatabase();
     void Copy();
     bool RealCopy();
@@ -315,30 +314,6 @@ void TShooter::Script() {
         ++failures_;
     }
     Save(form_.get(), QStringLiteral("wizard-4-script"));
-    if (testbed_) {
-        DropUnresolvedReferences();
-    }
-}
-
-// The emulated source has a foreign key to a table of another owner, which is not migrated;
-// its constraint would fail target creation. The operator's remedy is to edit the script before
-// going on, and so does this program.
-void TShooter::DropUnresolvedReferences() {
-    static const QRegularExpression unresolved(QStringLiteral("REFERENCES\\s+[A-Z0-9_$#]+\\s*,?$"));
-    QStringList kept;
-    const QStringList lines = form_->ScriptLines();
-    for (qsizetype i = 0; i < lines.size(); ++i) {
-        if (!unresolved.match(lines[i]).hasMatch()) {
-            kept.append(lines[i]);
-            continue;
-        }
-        Say(QStringLiteral("step 4: script line left out: ") + lines[i]);
-        const bool last = i + 1 < lines.size() && lines[i + 1].startsWith(u')');
-        if (last && !kept.isEmpty() && kept.last().endsWith(u',')) {
-            kept.last().chop(1);
-        }
-    }
-    form_->MemoScript->setPlainText(kept.join(u'\n'));
 }
 
 QString TShooter::TargetVersion() {

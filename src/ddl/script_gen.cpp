@@ -52,6 +52,13 @@ QString RenameReference(const QString& pk_name, const TTables& tables) {
     return pk_name;
 }
 
+// A reference resolved in the model reads "TABLE(COLS)"; an unresolved one is the bare name of
+// a constraint outside the schema, which no REFERENCES clause can name.
+bool IsResolvedReference(const QString& pk_name) {
+    const qsizetype open = pk_name.indexOf('(');
+    return open > 0 && pk_name.endsWith(')');
+}
+
 }  // namespace
 
 QStringList MakeScriptNew(TTables& tables, const TScriptOptions& options) {
@@ -74,10 +81,21 @@ QStringList MakeScriptNew(TTables& tables, const TScriptOptions& options) {
             block << "CONSTRAINT " + key.name + " UNIQUE" +
                          RenameColumns(key.column_names, tb.fields) + ",";
         }
+        // A key that references a key of another owner has nothing to refer to in the new
+        // database and could only fail the script; it stays visible to the operator as a
+        // comment after the table.
+        QStringList left_out;
         for (const TForeignKey& key : tb.f_key) {
-            block << "CONSTRAINT " + key.name + " FOREIGN KEY" +
-                         RenameColumns(key.fields, tb.fields) + " REFERENCES " +
-                         RenameReference(key.pk_name, tables) + ",";
+            const QString constraint = "CONSTRAINT " + key.name + " FOREIGN KEY" +
+                                       RenameColumns(key.fields, tb.fields) + " REFERENCES " +
+                                       RenameReference(key.pk_name, tables);
+            if (IsResolvedReference(key.pk_name)) {
+                block << constraint + ",";
+            } else {
+                left_out << "-- " + constraint +
+                                " (не создается: ключ ссылается на ограничение вне переносимой "
+                                "схемы)";
+            }
         }
         if (block.last().endsWith(',')) {
             block.last().chop(1);
@@ -85,6 +103,7 @@ QStringList MakeScriptNew(TTables& tables, const TScriptOptions& options) {
         block << (to_oracle ? ") TABLESPACE USERS STORAGE (INITIAL 64K MAXEXTENTS UNLIMITED) "
                               "LOGGING%"
                             : ");");
+        block << left_out;
         block << QString();
         AddOraTrig(tb, block, options);
         script << block;

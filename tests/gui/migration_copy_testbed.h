@@ -156,19 +156,6 @@ protected:
         ASSERT_EQ(form_->step, 3);
     }
 
-    // As the operator must: keys that point at another owner's tables have nothing to refer to
-    // in the new database.
-    void FixScript() {
-        QStringList script = form_->ScriptLines();
-        const qsizetype lines = script.size();
-        script.removeIf([](const QString& line) {
-            return line.contains(QLatin1String("REFERENCES PK_CURRENCIES")) ||
-                   line.contains(QLatin1String("REFERENCES PK_CUSTOMERS"));
-        });
-        ASSERT_EQ(script.size(), lines - 2);
-        form_->MemoScript->setPlainText(script.join(u'\n'));
-    }
-
     // On to the created target with the given portions; opens the SQL helper on the target.
     void GoToStep5(int portion_read, int portion_write, bool at_step3 = false) {
         if (!at_step3) {
@@ -183,7 +170,13 @@ protected:
         form_->TimerCheckTimer();
         ASSERT_EQ(form_->step, 4);
         ASSERT_TRUE(form_->is_done);
-        ASSERT_NO_FATAL_FAILURE(FixScript());
+        // The script runs as generated: the keys to another owner's tables stand in it only
+        // as comments.
+        ASSERT_TRUE(form_->ScriptLines().contains(
+            QString::fromUtf8("-- CONSTRAINT FK_ORD_CURRENCY FOREIGN KEY(CURRENCY) REFERENCES "
+                              "PK_CURRENCIES (не создается: "
+                              "ключ ссылается на ограничение вне переносимой схемы)")))
+            << Str(form_->ScriptLines().join('|'));
         form_->BtnNextClick();
         form_->TimerCheckTimer();
         ASSERT_EQ(form_->step, 5);

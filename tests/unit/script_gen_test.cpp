@@ -41,6 +41,8 @@ TScriptOptions Postgres() {
 }
 
 const QString kOracleEnd = ") TABLESPACE USERS STORAGE (INITIAL 64K MAXEXTENTS UNLIMITED) LOGGING%";
+const QString kLeftOut =
+    QString::fromUtf8("-- %1 (не создается: ключ ссылается на ограничение вне переносимой схемы)");
 
 }  // namespace
 
@@ -99,8 +101,16 @@ TEST(ScriptGen, ConstraintLinesAndTrailingComma) {
     EXPECT_EQ(
         MakeScriptNew(tables, Oracle()),
         QStringList({"CREATE TABLE T (", "A VARCHAR2(5),", "B CHAR(2),",
-                     "CONSTRAINT UK_T1 UNIQUE(A),", "CONSTRAINT UK_T2 UNIQUE(A,B),",
-                     "CONSTRAINT FK_T FOREIGN KEY(B) REFERENCES SYS_C001234", kOracleEnd, ""}));
+                     "CONSTRAINT UK_T1 UNIQUE(A),", "CONSTRAINT UK_T2 UNIQUE(A,B)", kOracleEnd,
+                     kLeftOut.arg("CONSTRAINT FK_T FOREIGN KEY(B) REFERENCES SYS_C001234"), ""}));
+
+    // On PostgreSQL too, and the key before it loses its comma.
+    tb.unique_key.clear();
+    TTables pg{tb};
+    EXPECT_EQ(
+        MakeScriptNew(pg, Postgres()),
+        QStringList({"CREATE TABLE T (", "A VARCHAR(5),", "B CHAR(2)", ");",
+                     kLeftOut.arg("CONSTRAINT FK_T FOREIGN KEY(B) REFERENCES SYS_C001234"), ""}));
 
     // A table without columns keeps its opening line as it is.
     TTableRec empty;
@@ -168,9 +178,9 @@ TEST(ScriptGen, RenamedColumnsReachKeysAndTrigger) {
         "CONSTRAINT PK_ORDERS PRIMARY KEY(ORDER_NO,IDX),",
         "CONSTRAINT UK_ORDERS UNIQUE(IDX,ORDER_NO),",
         "CONSTRAINT FK_ORDERS_CUST FOREIGN KEY(CUSTOMER_ID) REFERENCES CUSTOMERS(CUST_NO),",
-        "CONSTRAINT FK_SELF FOREIGN KEY(ORDER_NO) REFERENCES ORDERS(ORDER_NO,IDX),",
-        "CONSTRAINT FK_OUT FOREIGN KEY(ORDER_NO) REFERENCES PK_ELSEWHERE",
+        "CONSTRAINT FK_SELF FOREIGN KEY(ORDER_NO) REFERENCES ORDERS(ORDER_NO,IDX)",
         kOracleEnd,
+        kLeftOut.arg("CONSTRAINT FK_OUT FOREIGN KEY(ORDER_NO) REFERENCES PK_ELSEWHERE"),
         "",
         "",
         "CREATE SEQUENCE NEWUSER.SEQ_ORDERS%",
