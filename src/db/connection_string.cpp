@@ -3,6 +3,7 @@
 #include <QRegularExpression>
 
 #include "util/error.h"
+#include "util/text_utils.h"
 
 namespace {
 
@@ -10,19 +11,8 @@ bool IsBlank(QChar c) {
     return c == u' ' || c == u'\t' || c == u'\r' || c == u'\n';
 }
 
-// Latin letters only, as everywhere in the system.
-QString UpperAscii(const QString& text) {
-    QString result = text;
-    for (QChar& c : result) {
-        if (c >= u'a' && c <= u'z') {
-            c = QChar(c.unicode() - 32);
-        }
-    }
-    return result;
-}
-
 bool SameKey(const QString& a, const QString& b) {
-    return UpperAscii(a) == UpperAscii(b);
+    return UpperLatin(a) == UpperLatin(b);
 }
 
 const TConnectPair* FindPair(const QList<TConnectPair>& pairs, const QString& key) {
@@ -228,7 +218,7 @@ QString TranslateConnectString(const QString& text, const TOdbcInstalled& instal
     if (provider == nullptr || provider->value.isEmpty()) {
         throw TError(QStringLiteral("В строке подключения не указан провайдер (Provider=...)."));
     }
-    const QString name = UpperAscii(provider->value);
+    const QString name = UpperLatin(provider->value);
     if (name.startsWith(QStringLiteral("MSDASQL"))) {
         return BridgeOdbcString(pairs);
     }

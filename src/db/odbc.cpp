@@ -6,18 +6,9 @@
 #include "db/connection_string.h"
 #include "db/odbc_statement.h"
 #include "util/error.h"
+#include "util/text_utils.h"
 
 namespace {
-
-QString UpperAscii(const QString& text) {
-    QString result = text;
-    for (QChar& c : result) {
-        if (c >= u'a' && c <= u'z') {
-            c = QChar(c.unicode() - 32);
-        }
-    }
-    return result;
-}
 
 bool IsNameStart(QChar c) {
     return (c >= u'a' && c <= u'z') || (c >= u'A' && c <= u'Z') || c == u'_';
@@ -46,7 +37,7 @@ TOdbcInstalled Installed(SQLHENV env) {
         // A name in both the user and the system list is one data source (the user's wins).
         bool known = false;
         for (const TOdbcDataSource& other : installed.data_sources) {
-            known = known || UpperAscii(other.name) == UpperAscii(ds.name);
+            known = known || UpperLatin(other.name) == UpperLatin(ds.name);
         }
         if (!known) {
             installed.data_sources.append(ds);
@@ -215,7 +206,7 @@ struct TDbQuery::TImpl {
             sql = TOdbcStatement::PositionalParams(sql, &names);
             QMap<QString, QByteArray> loaded;
             for (const QString& name : names) {
-                const QString key = UpperAscii(name);
+                const QString key = UpperLatin(name);
                 if (!loaded.contains(key)) {
                     const auto file = param_files.constFind(key);
                     if (file == param_files.constEnd()) {
@@ -264,7 +255,7 @@ bool TDbQuery::ParamCheck() const {
 }
 
 void TDbQuery::SetParamFile(const QString& name, const QString& path) {
-    impl_->param_files.insert(UpperAscii(name), path);
+    impl_->param_files.insert(UpperLatin(name), path);
 }
 
 void TDbQuery::ClearParams() {

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "util/error.h"
+#include "util/text_utils.h"
 
 namespace {
 
@@ -15,16 +16,6 @@ constexpr SQLULEN kMaxBoundChars = 4000;
 constexpr SQLULEN kMaxBoundBytes = 8000;
 constexpr SQLLEN kPieceBytes = 64 * 1024;
 constexpr SQLLEN kLongPrefixBytes = 512;
-
-QString UpperAscii(const QString& text) {
-    QString result = text;
-    for (QChar& c : result) {
-        if (c >= u'a' && c <= u'z') {
-            c = QChar(c.unicode() - 32);
-        }
-    }
-    return result;
-}
 
 void Classify(TOdbcColumn& column) {
     switch (column.sql_type) {
@@ -180,7 +171,7 @@ void TOdbcStatement::Describe() {
     }
     // The first of equally named columns answers FieldByName.
     for (int i = count - 1; i >= 0; --i) {
-        field_index_.insert(UpperAscii(columns_[i].name), i);
+        field_index_.insert(UpperLatin(columns_[i].name), i);
     }
     for (int i = 0; i < count; ++i) {
         fields_.push_back(std::make_unique<TOdbcField>(this, i));
@@ -356,7 +347,7 @@ const TDbField& TOdbcStatement::Field(int index) const {
 }
 
 const TDbField& TOdbcStatement::FieldByName(const QString& name) const {
-    const auto it = field_index_.constFind(UpperAscii(name));
+    const auto it = field_index_.constFind(UpperLatin(name));
     if (it == field_index_.constEnd()) {
         throw TError(QStringLiteral("Поле «%1» не найдено в наборе данных.").arg(name));
     }
