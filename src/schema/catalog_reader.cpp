@@ -166,6 +166,15 @@ void ReadStructFrom(TDbQuery& query_from, int db_from, const QString& connect_fr
                    } else if (field.data_type == QLatin1String("VARCHAR2") ||
                               field.data_type == QLatin1String("NVARCHAR2")) {
                        field.size = Integer(query_from, "char_col_decl_length");
+                   } else if (field.data_type == QLatin1String("CHAR") ||
+                              field.data_type == QLatin1String("NCHAR")) {
+                       // A fixed-length column pads every value to its length, so it must be
+                       // declared in characters: in a multi-byte character set the byte length
+                       // is several times larger and would pad the copied values with blanks.
+                       field.size = Integer(query_from, "char_col_decl_length");
+                       if (field.size <= 0) {
+                           field.size = Integer(query_from, "data_length");
+                       }
                    } else {
                        field.size = Integer(query_from, "data_length");
                    }
