@@ -113,3 +113,56 @@ TEST_F(MigrationCopyTest, ExportedTableComesBackThroughTheBulkLoad) {
     // The sequence follows the bulk-loaded keys too.
     ExpectNextKeys();
 }
+
+TEST_F(MigrationCopyTest, ExportsInterleaveWithTheCopyOnOneSourceConnection) {
+    ASSERT_NO_FATAL_FAILURE(GoToStep2());
+    // Two exports in small portions, so that each needs many ticks of its own.
+    QList<TFormPostgreDataFile*> exporters;
+    QStringList files;
+    for (const QString& name : {QStringLiteral("ORDERS"), QStringLiteral("ORDER_LINES")}) {
+        Select(form_->ListTableFrom, name);
+        form_->NFileSaveClick();
+        auto* exporter = form_->findChild<TFormPostgreDataFile*>("FormPostgreDataFile_" + name);
+        ASSERT_NE(exporter, nullptr);
+        exporter->SpinPortionWrite->setValue(1);
+        exporter->SpinPortionRead->setValue(2);
+        files << QDir(dir_.path()).filePath(name.toLower() + ".txt");
+        questions_.files = {files.last()};
+        exporter->ButtonCopyClick();
+        exporters << exporter;
+    }
+    form_->BtnNextClick();
+    form_->TimerCheckTimer();
+    ASSERT_NO_FATAL_FAILURE(GoToStep5(3, 2, true));
+    form_->BtnNextClick();
+    ASSERT_EQ(form_->step, 6);
+
+    // The wizard's copy and both exports take turns, a unit each, on the source connection.
+    for (TFormPostgreDataFile* exporter : exporters) {
+        exporter->TimerCopy->stop();  // the test gives the turns
+        ASSERT_FALSE(exporter->Export().Finished());
+    }
+    auto running = [&] {
+        return form_->step == 6 || !exporters[0]->Export().Finished() ||
+               !exporters[1]->Export().Finished();
+    };
+    for (int i = 0; i < 5000 && running(); ++i) {
+        form_->TimerCheckTimer();
+        for (TFormPostgreDataFile* exporter : exporters) {
+            if (!exporter->Export().Finished() && !exporter->Failed()) {
+                exporter->TimerCopyTimer();
+            }
+        }
+    }
+    ASSERT_EQ(form_->step, 9);
+    ASSERT_EQ(questions_.Count("error"), 0) << Str(questions_.asked.last().text);
+    ExpectSameRows(TableNames());
+    for (int i = 0; i < exporters.size(); ++i) {
+        ASSERT_TRUE(exporters[i]->Export().Finished());
+        QFile file(files[i]);
+        ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+        const QString table = i == 0 ? QStringLiteral("orders") : QStringLiteral("order_lines");
+        EXPECT_EQ(file.readAll().count("\r\n"), source_->Rows("skerrow_src." + table).size())
+            << Str(table);
+    }
+}
