@@ -52,15 +52,9 @@ bash "$root/scripts/testbed.sh" start "$testbed"
 trap 'bash "$root/scripts/testbed.sh" stop "$testbed"' EXIT
 eval "$(bash "$root/scripts/testbed.sh" env "$testbed")"
 
-echo "bench: loading the dictionary emulation and the benchmark tables (scale 1/$scale)"
-start=$(date +%s)
-if [ -z "$(psql -X -At -d postgres -c "SELECT 1 FROM pg_database WHERE datname = 'ora_src'")" ]; then
-    psql -X -q -d postgres -c 'CREATE DATABASE ora_src'
-fi
-psql -X -q -d ora_src -f "$root/tests/fixtures/oracle_emulation.sql" >/dev/null
-psql -X -q -d ora_src -v wide_rows=$((1000000 / scale)) -v narrow_rows=$((2000000 / scale)) \
-    -v blob_rows=$((200000 / scale)) -f "$root/bench/copy_bench_data.sql" >/dev/null
-echo "bench: data ready in $(($(date +%s) - start)) s"
+quick=()
+if [ $scale -ne 1 ]; then quick=(--quick); fi
+bash "$root/bench/prepare_copy_bench.sh" "${quick[@]}"
 
 work=$build/copy-bench-work
 rm -rf "$work"
