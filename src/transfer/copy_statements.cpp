@@ -17,8 +17,9 @@ struct TColumnPlan {
     TRenderKind kind;
 };
 
-// The position FieldByName would take: the first column of that name, Latin letters compared
-// without case. A name the row set does not have raises FieldByName's own error.
+// The position of the column FieldByName finds: the first of that name, Latin letters compared
+// without case, or whichever the row set's own rule picks. A name the row set does not have
+// raises FieldByName's own error.
 int ColumnIndex(const TDbRowSet& data_from, const QString& name) {
     const QString wanted = UpperLatin(name);
     for (int i = 0; i < data_from.FieldCount(); ++i) {
@@ -26,7 +27,12 @@ int ColumnIndex(const TDbRowSet& data_from, const QString& name) {
             return i;
         }
     }
-    data_from.FieldByName(name);
+    const TDbField* found = &data_from.FieldByName(name);
+    for (int i = 0; i < data_from.FieldCount(); ++i) {
+        if (&data_from.Field(i) == found) {
+            return i;
+        }
+    }
     throw TError(QStringLiteral("Поле «%1» не найдено в наборе данных.").arg(name));
 }
 

@@ -151,6 +151,29 @@ TEST(CopyStatements, LargeBinaryRowEndsTheStatementAndKeepsEveryValue) {
     EXPECT_TRUE(params.Empty());
 }
 
+// Columns are looked up once per statement; the lookup must find what the row set's own
+// FieldByName finds, and fail as it fails.
+TEST(CopyStatements, ColumnsFoundAsTheRowSetFindsThem) {
+    TRenderOptions options;
+    TParamFiles params;
+    TTableRec table;
+    table.name = "T";
+    table.fields = {Column("имя", "VARCHAR2"), Column("id", "NUMBER")};
+    TMemRows rows;
+    rows.AddRow({TMemField("ID", "7"), TMemField("ИМЯ", "x")});
+    rows.AddRow({TMemField("ID", "8"), TMemField("ИМЯ", "y")});
+    EXPECT_EQ(BuildInsert(TInsertForm::Values, table, rows, 10, options, params).sql,
+              "INSERT INTO T(имя,id) VALUES ('x',7),('y',8)");
+
+    table.fields.append(Column("MISSING", "NUMBER"));
+    TMemRows more;
+    AddExampleRows(more);
+    EXPECT_THROW(BuildInsert(TInsertForm::Values, table, more, 10, options, params), TError);
+    // Without a row nothing is looked up.
+    TMemRows none;
+    EXPECT_EQ(BuildInsert(TInsertForm::Values, table, none, 10, options, params).rows, 0);
+}
+
 TEST(CopyStatements, ReadingQueriesAndForms) {
     TTableRec table = TableT();
     table.primary_key.column_names = "(ID)";
