@@ -10,6 +10,7 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTabWidget>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include "app/migration_form.h"
@@ -103,6 +104,15 @@ void TFormMigration::RunStepWork() {
                 do {
                     CopyData();
                 } while (step == 6 && !is_done && slice.elapsed() < copy_slice_ms);
+                if (step == 6 && !is_done && TimerCheck->isActive() && !slice_posted_) {
+                    slice_posted_ = true;
+                    QTimer::singleShot(0, this, [this] {
+                        slice_posted_ = false;
+                        if (step == 6 && TimerCheck->isActive()) {
+                            TimerCheckTimer();
+                        }
+                    });
+                }
             } catch (const TError& error) {
                 CopyFailed(error.Message());
             } catch (const std::exception& error) {
