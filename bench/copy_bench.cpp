@@ -26,6 +26,7 @@
 #include <cstdio>
 #include <optional>
 
+#include "bench_memory.h"
 #include "db/odbc.h"
 #include "ddl/script_gen.h"
 #include "ddl/target_create.h"
@@ -77,27 +78,6 @@ QString SourceString(const QString& owner) {
                "Provider=OraOLEDB.Oracle.1;Persist Security Info=False;User ID=%1;"
                "Data Source=ORA_EMUL;Password=%2")
         .arg(owner, kPassword);
-}
-
-// Resident memory: the peak since the last reset, in megabytes.
-double PeakRssMb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        for (const QByteArray& line : status.readAll().split('\n')) {
-            if (line.startsWith("VmHWM:")) {
-                return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-            }
-        }
-    }
-    return 0;
-}
-
-// Lets the next peak figure cover only what follows.
-void ResetPeakRss() {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly)) {
-        clear.write("5");
-    }
 }
 
 QStringList PsqlArgs(const QString& database) {

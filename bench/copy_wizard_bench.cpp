@@ -26,6 +26,7 @@
 
 #include "app/migration_form.h"
 #include "app/questions.h"
+#include "bench_memory.h"
 
 namespace {
 
@@ -48,25 +49,6 @@ public:
     QString OpenFile(const QString&, const QStringList&, int) override { return QString(); }
     QString SaveFile(const QString&, const QStringList&, int) override { return QString(); }
 };
-
-double PeakRssMb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        for (const QByteArray& line : status.readAll().split('\n')) {
-            if (line.startsWith("VmHWM:")) {
-                return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-            }
-        }
-    }
-    return 0;
-}
-
-void ResetPeakRss() {
-    QFile clear(QStringLiteral("/proc/self/clear_refs"));
-    if (clear.open(QIODevice::WriteOnly)) {
-        clear.write("5");
-    }
-}
 
 // Lets the window's timer run until the condition holds; false after the time limit.
 bool RunUntil(const std::function<bool()>& done, qint64 limit_ms) {

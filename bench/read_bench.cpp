@@ -4,7 +4,6 @@
 //
 //   read_bench [rows]      (default 1000000; needs the test bed: see bench/README.md)
 
-#include <sys/resource.h>
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -13,6 +12,7 @@
 #include <QTextStream>
 #include <cstdio>
 
+#include "bench_memory.h"
 #include "db/odbc.h"
 
 namespace {
@@ -36,21 +36,6 @@ QHash<QString, QString> TestBedEnv() {
         }
     }
     return values;
-}
-
-// Peak resident set size in megabytes.
-double PeakRssMb() {
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (status.open(QIODevice::ReadOnly | QIODevice::Text)) {
-        for (const QByteArray& line : status.readAll().split('\n')) {
-            if (line.startsWith("VmHWM:")) {
-                return line.mid(6).trimmed().split(' ').first().toDouble() / 1024.0;
-            }
-        }
-    }
-    rusage usage{};
-    getrusage(RUSAGE_SELF, &usage);
-    return usage.ru_maxrss / 1024.0;
 }
 
 QString BridgeString(const QString& data_source, const QString& database, const QString& password) {
