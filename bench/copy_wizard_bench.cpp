@@ -25,7 +25,7 @@
 #include <functional>
 
 #include "app/migration_form.h"
-#include "app/questions.h"
+#include "util/questions.h"
 #include "bench_memory.h"
 
 namespace {

@@ -33,7 +33,7 @@
 
 #include "app/about_form.h"
 #include "app/migration_form.h"
-#include "app/questions.h"
+#include "util/questions.h"
 #include "app/settings.h"
 #include "db/connect_string_builder.h"
 #include "db/connect_string_form.h"

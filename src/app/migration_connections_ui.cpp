@@ -5,7 +5,7 @@
 #include <QPlainTextEdit>
 
 #include "app/migration_form.h"
-#include "app/questions.h"
+#include "util/questions.h"
 #include "db/connect_string_form.h"
 #include "db/server_kind.h"
 

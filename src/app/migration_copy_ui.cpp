@@ -15,7 +15,7 @@
 #include <climits>
 
 #include "app/migration_form.h"
-#include "app/questions.h"
+#include "util/questions.h"
 #include "ddl/target_create.h"
 #include "export/postgre_data_file_form.h"
 #include "export/table_export.h"

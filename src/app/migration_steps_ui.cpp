@@ -14,7 +14,7 @@
 #include <QTreeWidget>
 
 #include "app/migration_form.h"
-#include "app/questions.h"
+#include "util/questions.h"
 #include "schema/ora_time_format.h"
 #include "schema/table_sort.h"
 

@@ -10,7 +10,7 @@
 #include <QTreeWidget>
 
 #include "app/migration_form.h"
-#include "app/questions.h"
+#include "util/questions.h"
 #include "app/table_list_commands.h"
 #include "ddl/script_gen.h"
 #include "schema/catalog_reader.h"

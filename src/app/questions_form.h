@@ -5,7 +5,7 @@
 #include <QPointer>
 #include <QWidget>
 
-#include "app/questions.h"
+#include "util/questions.h"
 
 class TQuestionsForm : public TQuestions {
 public:

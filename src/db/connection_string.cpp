@@ -201,17 +201,6 @@ QList<TConnectPair> ParseConnectString(const QString& text) {
     return pairs;
 }
 
-QString OdbcValue(const QString& value) {
-    const bool plain = !value.contains(u';') && !value.contains(u'{') && !value.contains(u'}') &&
-                       value.trimmed() == value;
-    if (plain) {
-        return value;
-    }
-    QString braced = value;
-    braced.replace(QStringLiteral("}"), QStringLiteral("}}"));
-    return u'{' + braced + u'}';
-}
-
 QString TranslateConnectString(const QString& text, const TOdbcInstalled& installed) {
     const QList<TConnectPair> pairs = ParseConnectString(text);
     const TConnectPair* provider = FindPair(pairs, QStringLiteral("Provider"));

@@ -8,6 +8,8 @@
 #include <QString>
 #include <QStringList>
 
+#include "db/sql_text.h"
+
 struct TOdbcDataSource {
     QString name;
     // The name of the data source's driver, as the driver manager describes it.
@@ -33,10 +35,6 @@ struct TConnectPair {
 // a value may be quoted with '"' or '\'' (the quote doubled inside) or, in ODBC strings, with
 // braces. Raises TError on an unbalanced quote or brace.
 QList<TConnectPair> ParseConnectString(const QString& text);
-
-// The value written for an ODBC key: as is, or in braces (with '}' doubled) when it holds
-// ';', braces or blanks at its ends.
-QString OdbcValue(const QString& value);
 
 // The ODBC connection string for the text. Raises TError (in the operator's language) when the
 // text is malformed, names no or an unknown provider, or needs an Oracle driver that is not

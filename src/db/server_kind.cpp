@@ -1,6 +1,5 @@
 #include "db/server_kind.h"
 
-#include "schema/table_model.h"
 #include "util/text_utils.h"
 
 int GetTypeDb(const QString& str) {

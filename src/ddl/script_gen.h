@@ -9,6 +9,12 @@
 
 #include "schema/table_model.h"
 
+// The script's last section begins with this comment line. Target creation runs the script up
+// to it; the copy runs the rest when its last table is done (foreign keys and whatever the
+// generator or the operator put there), so that rows load in any order.
+inline const QString kAfterCopyMarker =
+    QStringLiteral("-- После копирования данных (выполняется после переноса всех таблиц)");
+
 struct TScriptOptions {
     int db_from = kDbOracle;
     int db_to = kDbPostgres;

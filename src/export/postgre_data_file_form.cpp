@@ -8,7 +8,7 @@
 #include <algorithm>
 #include <climits>
 
-#include "app/questions.h"
+#include "util/questions.h"
 #include "schema/ora_time_format.h"
 #include "util/error.h"
 #include "util/text_utils.h"

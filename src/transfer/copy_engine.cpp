@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <algorithm>
 
-#include "app/query_addi.h"
+#include "transfer/query_addi.h"
 #include "db/odbc.h"
 #include "ddl/target_create.h"
 #include "transfer/bulk_load.h"

@@ -8,7 +8,7 @@
 #include <functional>
 #include <optional>
 
-#include "app/questions.h"
+#include "util/questions.h"
 
 class TScriptedQuestions : public TQuestions {
 public:

@@ -1,4 +1,4 @@
-#include "app/query_addi.h"
+#include "transfer/query_addi.h"
 
 #include <gtest/gtest.h>
 
