@@ -169,6 +169,11 @@ void TDbConnection::Open() {
                                    sizeof extensions, nullptr))) {
         extensions = 0;
     }
+    if (!impl_->autocommit) {
+        OdbcCheck(SQLSetConnectAttrW(dbc.Get(), SQL_ATTR_AUTOCOMMIT,
+                                     reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0),
+                  SQL_HANDLE_DBC, dbc.Get(), "SQLSetConnectAttr");
+    }
     impl_->env = std::move(env);
     impl_->dbc = std::move(dbc);
     impl_->getdata_extensions = extensions;
@@ -187,40 +192,102 @@ void TDbConnection::Close() {
     impl_->env.Free();
 }
 
+void TDbConnection::SetAutoCommit(bool on) {
+    if (impl_->connected && on != impl_->autocommit) {
+        // Switching autocommit on commits what is open, as ODBC defines it.
+        const SQLPOINTER value =
+            reinterpret_cast<SQLPOINTER>(on ? SQL_AUTOCOMMIT_ON : SQL_AUTOCOMMIT_OFF);
+        OdbcCheck(SQLSetConnectAttrW(impl_->dbc.Get(), SQL_ATTR_AUTOCOMMIT, value, 0),
+                  SQL_HANDLE_DBC, impl_->dbc.Get(), "SQLSetConnectAttr");
+    }
+    impl_->autocommit = on;
+}
+
+bool TDbConnection::AutoCommit() const {
+    return impl_->autocommit;
+}
+
+void TDbConnection::Commit() {
+    if (!impl_->connected) {
+        throw TDbError(QStringLiteral("Нет соединения с базой данных."), QString(), QStringList());
+    }
+    OdbcCheck(SQLEndTran(SQL_HANDLE_DBC, impl_->dbc.Get(), SQL_COMMIT), SQL_HANDLE_DBC,
+              impl_->dbc.Get(), "SQLEndTran");
+}
+
+void TDbConnection::Rollback() {
+    if (!impl_->connected) {
+        return;
+    }
+    OdbcCheck(SQLEndTran(SQL_HANDLE_DBC, impl_->dbc.Get(), SQL_ROLLBACK), SQL_HANDLE_DBC,
+              impl_->dbc.Get(), "SQLEndTran");
+}
+
 // ---- statement ----------------------------------------------------------------------------
 
 struct TDbQuery::TImpl {
     explicit TImpl(TDbConnection& connection) : statement(connection) {}
 
+    // A named parameter: a value, or a file read when the statement runs.
+    struct TParam {
+        TOdbcParam value;
+        QString path;  // empty: the value is given
+    };
+
     TOdbcStatement statement;
     QStringList lines;
     bool param_check = false;
-    // Parameter files by upper-cased name.
-    QMap<QString, QString> param_files;
+    // Parameters by upper-cased name.
+    QMap<QString, TParam> params;
 
     void Run(bool want_result) {
         QString sql = lines.join(u'\n');
-        QList<QByteArray> params;
+        QList<TOdbcParam> bound;
         if (param_check) {
             QStringList names;
             sql = TOdbcStatement::PositionalParams(sql, &names);
-            QMap<QString, QByteArray> loaded;
+            QMap<QString, TOdbcParam> loaded;
             for (const QString& name : names) {
                 const QString key = UpperLatin(name);
                 if (!loaded.contains(key)) {
-                    const auto file = param_files.constFind(key);
-                    if (file == param_files.constEnd()) {
+                    const auto param = params.constFind(key);
+                    if (param == params.constEnd()) {
                         throw TError(
                             QStringLiteral("Не задано значение параметра «%1».").arg(name));
                     }
-                    loaded.insert(key, ReadParamFile(name, file.value()));
+                    TOdbcParam value = param->value;
+                    if (!param->path.isEmpty()) {
+                        value.bytes = ReadParamFile(name, param->path);
+                        if (value.kind == TOdbcParam::TKind::Text) {
+                            const QString text = QString::fromUtf8(value.bytes);
+                            value.bytes = QByteArray(reinterpret_cast<const char*>(text.utf16()),
+                                                     text.size() * 2);
+                        }
+                    }
+                    loaded.insert(key, value);
                 }
-                params.append(loaded.value(key));
+                bound.append(loaded.value(key));
             }
         }
-        statement.Execute(sql, params, want_result);
+        statement.Execute(sql, bound, want_result);
+    }
+
+    void Set(const QString& name, TOdbcParam::TKind kind, const QString& path, QByteArray bytes) {
+        TParam param;
+        param.value.kind = kind;
+        param.value.bytes = std::move(bytes);
+        param.path = path;
+        params.insert(UpperLatin(name), param);
     }
 };
+
+namespace {
+
+QByteArray Utf16Bytes(const QString& text) {
+    return QByteArray(reinterpret_cast<const char*>(text.utf16()), text.size() * 2);
+}
+
+}  // namespace
 
 TDbQuery::TDbQuery(TDbConnection& connection) : impl_(std::make_unique<TImpl>(connection)) {}
 
@@ -255,11 +322,43 @@ bool TDbQuery::ParamCheck() const {
 }
 
 void TDbQuery::SetParamFile(const QString& name, const QString& path) {
-    impl_->param_files.insert(UpperLatin(name), path);
+    impl_->Set(name, TOdbcParam::TKind::Binary, path, QByteArray());
+}
+
+void TDbQuery::SetParamTextFile(const QString& name, const QString& path) {
+    impl_->Set(name, TOdbcParam::TKind::Text, path, QByteArray());
+}
+
+void TDbQuery::SetParamText(const QString& name, const QString& value) {
+    impl_->Set(name, TOdbcParam::TKind::Text, QString(), Utf16Bytes(value));
+}
+
+void TDbQuery::SetParamNumber(const QString& name, const QString& decimal_text) {
+    impl_->Set(name, TOdbcParam::TKind::Number, QString(), Utf16Bytes(decimal_text));
+}
+
+void TDbQuery::SetParamBytes(const QString& name, const QByteArray& value) {
+    impl_->Set(name, TOdbcParam::TKind::Binary, QString(), value);
+}
+
+void TDbQuery::SetParamDateTime(const QString& name, const QDateTime& value) {
+    TDbQuery::TImpl::TParam param;
+    param.value.kind = TOdbcParam::TKind::DateTime;
+    const QDate date = value.date();
+    const QTime time = value.time();
+    SQL_TIMESTAMP_STRUCT& t = param.value.timestamp;
+    t.year = static_cast<SQLSMALLINT>(date.year());
+    t.month = static_cast<SQLUSMALLINT>(date.month());
+    t.day = static_cast<SQLUSMALLINT>(date.day());
+    t.hour = static_cast<SQLUSMALLINT>(time.hour());
+    t.minute = static_cast<SQLUSMALLINT>(time.minute());
+    t.second = static_cast<SQLUSMALLINT>(time.second());
+    t.fraction = static_cast<SQLUINTEGER>(time.msec()) * 1000000u;
+    impl_->params.insert(UpperLatin(name), param);
 }
 
 void TDbQuery::ClearParams() {
-    impl_->param_files.clear();
+    impl_->params.clear();
 }
 
 void TDbQuery::Open() {
@@ -268,6 +367,10 @@ void TDbQuery::Open() {
 
 void TDbQuery::ExecSQL() {
     impl_->Run(false);
+}
+
+const QStringList& TDbQuery::Warnings() const {
+    return impl_->statement.Warnings();
 }
 
 void TDbQuery::Close() {

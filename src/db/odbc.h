@@ -5,6 +5,7 @@
 // object whose destructor frees it; every failing call raises TDbError with all diagnostics.
 // Used on the user-interface thread only.
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -27,6 +28,14 @@ public:
     // Closing a closed connection does nothing. Statements of the connection become inactive.
     void Close();
     bool Connected() const;
+
+    // Statements commit one by one (the default), or, with autocommit off, only when Commit()
+    // is called: rows and the bookkeeping that counts them then reach the server together.
+    // The choice is kept across Close/Open.
+    void SetAutoCommit(bool on);
+    bool AutoCommit() const;
+    void Commit();
+    void Rollback();
 
     struct TImpl;
     TImpl& Impl() const;
@@ -52,12 +61,24 @@ public:
     bool ParamCheck() const;
     // Binds the named parameter to the bytes of a file (read when the statement runs).
     void SetParamFile(const QString& name, const QString& path);
+    // Binds the named parameter to a long text held in a UTF-8 file (read when it runs).
+    void SetParamTextFile(const QString& name, const QString& path);
+    // Binds the named parameter to a value: a text, a decimal number given as text, the bytes
+    // of a binary value, or a date-time taken as the wall-clock time it shows (no zone).
+    void SetParamText(const QString& name, const QString& value);
+    void SetParamNumber(const QString& name, const QString& decimal_text);
+    void SetParamBytes(const QString& name, const QByteArray& value);
+    void SetParamDateTime(const QString& name, const QDateTime& value);
     void ClearParams();
 
     // Runs the statement and positions on its first row (Eof when there is none).
     void Open();
     // Runs the statement without a result.
     void ExecSQL();
+    // What the driver said about the last Open or ExecSQL that succeeded with information
+    // (SQL_SUCCESS_WITH_INFO, e.g. an object created with compilation errors): one entry per
+    // diagnostic record, "[SQLSTATE] (native) text". Empty after a plain success.
+    const QStringList& Warnings() const;
     void Close();
     bool Active() const;
 

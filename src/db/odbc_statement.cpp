@@ -116,7 +116,7 @@ void TOdbcStatement::Close() {
     row_ = 0;
 }
 
-void TOdbcStatement::Execute(const QString& sql, const QList<QByteArray>& params,
+void TOdbcStatement::Execute(const QString& sql, const QList<TOdbcParam>& params,
                              bool want_result) {
     Close();
     RequireConnection();
@@ -125,19 +125,42 @@ void TOdbcStatement::Execute(const QString& sql, const QList<QByteArray>& params
     param_lengths_.assign(params_.size(), 0);
     static char empty_byte = 0;
     for (qsizetype i = 0; i < params_.size(); ++i) {
-        QByteArray& bytes = params_[i];
-        param_lengths_[i] = bytes.size();
-        SQLPOINTER data = bytes.isEmpty() ? &empty_byte : bytes.data();
-        OdbcCheck(
-            SQLBindParameter(stmt.Get(), static_cast<SQLUSMALLINT>(i + 1), SQL_PARAM_INPUT,
-                             SQL_C_BINARY, SQL_LONGVARBINARY, std::max<SQLULEN>(bytes.size(), 1), 0,
-                             data, bytes.size(), &param_lengths_[i]),
-            SQL_HANDLE_STMT, stmt.Get(), "SQLBindParameter");
+        TOdbcParam& param = params_[i];
+        const auto number = static_cast<SQLUSMALLINT>(i + 1);
+        SQLRETURN rc = SQL_SUCCESS;
+        if (param.kind == TOdbcParam::TKind::DateTime) {
+            param_lengths_[i] = sizeof param.timestamp;
+            // 26 characters and 6 digits: microseconds, the finest both servers keep.
+            rc = SQLBindParameter(stmt.Get(), number, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP,
+                                  SQL_TYPE_TIMESTAMP, 26, 6, &param.timestamp,
+                                  sizeof param.timestamp, &param_lengths_[i]);
+        } else {
+            QByteArray& bytes = param.bytes;
+            param_lengths_[i] = bytes.size();
+            SQLPOINTER data = bytes.isEmpty() ? &empty_byte : bytes.data();
+            const bool binary = param.kind == TOdbcParam::TKind::Binary;
+            const SQLULEN chars = binary ? SQLULEN(bytes.size()) : SQLULEN(bytes.size() / 2);
+            SQLSMALLINT sql_type = SQL_LONGVARBINARY;
+            if (param.kind == TOdbcParam::TKind::Number) {
+                sql_type = SQL_DECIMAL;
+            } else if (param.kind == TOdbcParam::TKind::Text) {
+                sql_type = chars > 4000 ? SQL_WLONGVARCHAR : SQL_WVARCHAR;
+            }
+            rc = SQLBindParameter(
+                stmt.Get(), number, SQL_PARAM_INPUT, binary ? SQL_C_BINARY : SQL_C_WCHAR, sql_type,
+                std::max<SQLULEN>(chars, 1), 0, data, bytes.size(), &param_lengths_[i]);
+        }
+        OdbcCheck(rc, SQL_HANDLE_STMT, stmt.Get(), "SQLBindParameter");
     }
     QString text = sql;
+    warnings_.clear();
     // An UPDATE or DELETE that touches no row answers SQL_NO_DATA: that is success.
-    OdbcCheck(SQLExecDirectW(stmt.Get(), OdbcText(text), static_cast<SQLINTEGER>(text.size())),
-              SQL_HANDLE_STMT, stmt.Get(), "SQLExecDirect");
+    const SQLRETURN rc =
+        OdbcCheck(SQLExecDirectW(stmt.Get(), OdbcText(text), static_cast<SQLINTEGER>(text.size())),
+                  SQL_HANDLE_STMT, stmt.Get(), "SQLExecDirect");
+    if (rc == SQL_SUCCESS_WITH_INFO) {
+        warnings_ = OdbcDiagnostics(SQL_HANDLE_STMT, stmt.Get(), nullptr, nullptr);
+    }
     stmt_ = std::move(stmt);
     if (!want_result) {
         Close();

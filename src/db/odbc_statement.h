@@ -14,11 +14,20 @@
 
 class TOdbcStatement;
 
+// One bound statement parameter ("?" in order).
+struct TOdbcParam {
+    enum class TKind { Binary, Text, Number, DateTime };
+    TKind kind = TKind::Binary;
+    QByteArray bytes;  // binary bytes, or UTF-16 text for Text and Number
+    SQL_TIMESTAMP_STRUCT timestamp{};
+};
+
 struct TDbConnection::TImpl {
     QString connection_string;
     TOdbcHandle env;
     TOdbcHandle dbc;
     bool connected = false;
+    bool autocommit = true;
     // What SQLGetData may do besides reading unbound columns in order (SQL_GD_* bits).
     SQLUINTEGER getdata_extensions = 0;
     // Statements that hold a handle of this connection: they lose it when it closes.
@@ -72,9 +81,11 @@ public:
     TOdbcStatement(const TOdbcStatement&) = delete;
     TOdbcStatement& operator=(const TOdbcStatement&) = delete;
 
-    // Runs the statement; each parameter ("?" in order) is bound to its bytes as a long binary
-    // value. With a result wanted, positions on the first row.
-    void Execute(const QString& sql, const QList<QByteArray>& params, bool want_result);
+    // Runs the statement with its parameters ("?" in order). With a result wanted, positions
+    // on the first row.
+    void Execute(const QString& sql, const QList<TOdbcParam>& params, bool want_result);
+    // Diagnostics of the last Execute when it succeeded with information.
+    const QStringList& Warnings() const { return warnings_; }
     void Close();
     bool Active() const { return active_; }
 
@@ -125,7 +136,8 @@ private:
     SQLULEN row_ = 0;
     // Counts fetched rows so that a cached re-read value belongs to one row only.
     qint64 row_number_ = 0;
-    // Parameter bytes and lengths must outlive the execution.
-    QList<QByteArray> params_;
+    // Parameter values and lengths must outlive the execution.
+    QList<TOdbcParam> params_;
     std::vector<SQLLEN> param_lengths_;
+    QStringList warnings_;
 };
