@@ -54,6 +54,8 @@ void TFormMigration::FillCopySettings() {
     settings.file_addi = paths.file_addi;
     settings.render.int_type_index = ComboIntType->currentIndex();
     settings.render.date_time_format = EditDateTimeFormat->text();
+    // Step 3 puts the target's format in; only a format the operator typed over it is used.
+    settings.render.operator_date_format = EditDateTimeFormat->isModified();
     settings.render.file_param = paths.file_param;
     settings.code_page = code_page;
 }

@@ -26,6 +26,7 @@ TCopyEngine::TCopyEngine(TTables& tables, TDbQuery& query_from, TDbTable& table_
 QList<TTableToRow> TCopyEngine::PrepareCopy(qint64 start_table) {
     // A reader left open by earlier work would otherwise be taken for the first table's.
     CloseReader();
+    target_columns_.Clear();
     if (!settings_.file_addi.isEmpty()) {
         LoadQueryAddi(settings_.file_addi, tables_, settings_.code_page);
     }
@@ -202,6 +203,10 @@ void TCopyEngine::WriteStatement(const TTableRec& table) {
     TRenderOptions options = settings_.render;
     options.db_to = settings_.db_to;
     options.table_name = table.name;
+    // Numbers are written by the column they go into, as the target has it.
+    options.target_columns =
+        &target_columns_.For(query_to_, settings_.db_to, table, TargetNames(options));
+    options.first_row = copy_off_;
     const TBuiltInsert built =
         BuildInsert(InsertFormFor(settings_.db_to, settings_.oracle_vers), table, *data_from_,
                     std::max(1, settings_.portion_write), options, params_);
@@ -212,9 +217,7 @@ void TCopyEngine::WriteStatement(const TTableRec& table) {
     // Only the statement's own large binary values are parameters; with checking off nothing
     // in the rendered literals can be mistaken for one.
     query_to_.SetParamCheck(!params_.Empty());
-    for (const TParamFiles::TParam& param : params_.Params()) {
-        query_to_.SetParamFile(param.name, param.path);
-    }
+    params_.Bind(query_to_);
     query_to_.SetText(built.sql);
     query_to_.ExecSQL();
     committed_off_ = copy_off_;

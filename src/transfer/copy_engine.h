@@ -152,4 +152,5 @@ private:
     TCopyProgress progress_;
     QStringList journal_;
     TParamFiles params_;
+    TTargetColumnCache target_columns_;
 };
