@@ -181,7 +181,7 @@ void TFormMigration::NFileSaveClick() {
         }
         const TTableRec& table = tables[index];
         auto* form = new TFormPostgreDataFile(this, *questions_, ADOConnectionFrom, table,
-                                              ExportQueryText(table), db_to, &ADOConnectionTo);
+                                              ExportQueryText(table), db_to);
         form->error_title = kApplicationTitle;
         form->SpinPortionRead->setValue(SpinPortionRead->value());
         form->SpinPortionRead->setEnabled(SpinPortionRead->isEnabled());
