@@ -150,6 +150,53 @@ TDateTimeKind DateTimeKindOf(const QString& data_type) {
     return TDateTimeKind::None;
 }
 
+bool IsPlainDateTimeText(QStringView text) {
+    const qsizetype n = text.size();
+    if (n != 10 && n < 19) {
+        return false;
+    }
+    const auto digit = [&](qsizetype i) { return IsDigit(text[i]); };
+    const auto two = [&](qsizetype i) {
+        return (text[i].unicode() - u'0') * 10 + (text[i + 1].unicode() - u'0');
+    };
+    if (!(digit(0) && digit(1) && digit(2) && digit(3) && text[4] == u'-' && digit(5) && digit(6) &&
+          text[7] == u'-' && digit(8) && digit(9))) {
+        return false;
+    }
+    const int month = two(5);
+    const int day = two(8);
+    if (month < 1 || month > 12 || day < 1 || day > 31 || (two(0) == 0 && two(2) == 0)) {
+        return false;
+    }
+    if (n == 10) {
+        return true;
+    }
+    if (!(text[10] == u' ' && digit(11) && digit(12) && text[13] == u':' && digit(14) &&
+          digit(15) && text[16] == u':' && digit(17) && digit(18)) ||
+        two(11) > 24 || two(14) > 59 || two(17) > 60) {
+        return false;
+    }
+    qsizetype i = 19;
+    if (i < n && text[i] == u'.') {
+        const qsizetype start = ++i;
+        while (i < n && digit(i)) {
+            ++i;
+        }
+        if (i == start) {
+            return false;
+        }
+    }
+    if (i == n) {
+        return true;
+    }
+    // "+03" or "+05:30".
+    if ((text[i] != u'+' && text[i] != u'-') || !(i + 3 == n || i + 6 == n) || !digit(i + 1) ||
+        !digit(i + 2) || two(i + 1) > 15) {
+        return false;
+    }
+    return i + 3 == n || (text[i + 3] == u':' && digit(i + 4) && digit(i + 5) && two(i + 4) <= 59);
+}
+
 bool ParseDateTimeText(QStringView text, TDateTimeParts& out) {
     out = TDateTimeParts();
     text = text.trimmed();

@@ -39,6 +39,11 @@ struct TDateTimeParts {
 // any other text, year 0 included.
 bool ParseDateTimeText(QStringView text, TDateTimeParts& out);
 
+// The common forms, checked without taking them apart: YYYY-MM-DD, optionally followed by
+// " HH:MM:SS", a fraction and an offset "+HH" or "+HH:MM"; a year from 1 to 9999, no era.
+// Whatever this accepts, ParseDateTimeText accepts too.
+bool IsPlainDateTimeText(QStringView text);
+
 // True when the text form is one PostgreSQL does not read as it is: a year with a minus sign.
 inline bool NeedsPgEraForm(QStringView text) {
     return !text.isEmpty() && text.front() == u'-';

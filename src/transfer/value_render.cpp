@@ -1,6 +1,14 @@
 #include "transfer/value_render.h"
 
 #include <QStringList>
+#include <bit>
+
+#if defined(__SSE2__) || defined(_M_X64) || defined(_M_AMD64)
+#include <emmintrin.h>
+#define SKERROW_SSE2 1
+#else
+#define SKERROW_SSE2 0
+#endif
 
 #include "db/date_time_text.h"
 #include "db/odbc.h"
@@ -374,16 +382,50 @@ QString RenderValue(const TColumnRule& rule, const TDbField& value, const TRende
     return TrimControl(literal) + QLatin1Char(',');
 }
 
-void AppendQuoted(QString& out, QStringView text) {
+// The first apostrophe or character code 0 of text from `from` on, or -1: one pass finds both,
+// eight characters at a time where the processor has the instructions for it.
+qsizetype FindQuoteOrNul(QStringView text, qsizetype from) {
+    const char16_t* chars = text.utf16();
+    const qsizetype size = text.size();
+    qsizetype i = from;
+#if SKERROW_SSE2
+    const __m128i quote = _mm_set1_epi16(u'\'');
+    const __m128i zero = _mm_setzero_si128();
+    for (; i + 8 <= size; i += 8) {
+        const __m128i chunk = _mm_loadu_si128(reinterpret_cast<const __m128i*>(chars + i));
+        const int mask = _mm_movemask_epi8(
+            _mm_or_si128(_mm_cmpeq_epi16(chunk, quote), _mm_cmpeq_epi16(chunk, zero)));
+        if (mask != 0) {
+            return i + std::countr_zero(unsigned(mask)) / 2;
+        }
+    }
+#endif
+    for (; i < size; ++i) {
+        if (chars[i] == u'\'' || chars[i] == 0) {
+            return i;
+        }
+    }
+    return -1;
+}
+
+// Appends the text as a literal with its apostrophes doubled. False, and out as it was, when
+// the text holds a character code 0, which no literal of ours carries.
+bool AppendQuoted(QString& out, QStringView text) {
+    const qsizetype mark = out.size();
     out += u'\'';
     qsizetype from = 0;
-    for (qsizetype at = text.indexOf(u'\''); at >= 0; at = text.indexOf(u'\'', from)) {
+    for (qsizetype at = FindQuoteOrNul(text, 0); at >= 0; at = FindQuoteOrNul(text, from)) {
+        if (text[at] != u'\'') {
+            out.truncate(mark);
+            return false;
+        }
         out.append(text.mid(from, at - from + 1));
         out += u'\'';
         from = at + 1;
     }
     out.append(text.mid(from));
     out += u'\'';
+    return true;
 }
 
 bool IsDigit(QChar c) {
@@ -545,11 +587,9 @@ void AppendFieldValue(QString& out, const TColumnRule& rule, const TDbField& val
         // with a character code 0, a PostgreSQL date before year 1 or not in the layer's form.
         bool plain = !oracle || text.size() * 3 <= kOraMaxLiteralBytes;
         if (date_time) {
-            TDateTimeParts parts;
-            plain = !NeedsPgEraForm(text) && ParseDateTimeText(text, parts);
+            plain = IsPlainDateTimeText(text);
         }
-        if (plain && !text.contains(QChar(0))) {
-            AppendQuoted(out, text);
+        if (plain && AppendQuoted(out, text)) {
             out += u',';
             return;
         }

@@ -90,3 +90,21 @@ TEST(DateTimeTextTest, TargetForms) {
     EXPECT_EQ(OraDateTimeSql(Parse("2024-01-05 10:07:09"), TDateTimeKind::TimestampTz),
               "TO_TIMESTAMP('2024-01-05 10:07:09','YYYY-MM-DD HH24:MI:SS')");
 }
+
+// The quick check of the copy accepts nothing the full reading refuses.
+TEST(DateTimeTextTest, PlainFormsAreASubsetOfTheParsed) {
+    for (const char* text : {"2024-01-05", "2024-01-05 13:07:09", "2024-01-05 00:00:00.5",
+                             "9999-12-31 23:59:59.999999", "2024-01-05 10:07:09+03",
+                             "2024-01-05 10:07:09.25-05:30", "0001-01-01"}) {
+        EXPECT_TRUE(IsPlainDateTimeText(QString::fromLatin1(text))) << text;
+        TDateTimeParts parts;
+        EXPECT_TRUE(ParseDateTimeText(QString::fromLatin1(text), parts)) << text;
+    }
+    for (const char* text :
+         {"0000-01-01", "-0044-03-15", "0044-03-15 12:00:00 BC", "2024-13-05", "2024-01-32",
+          "2024-01-05 13:07", "2024-01-05T13:07:09", "2024-01-05 13:07:09.",
+          "2024-01-05 13:07:09+3", "2024-01-05 13:07:09+03:0", "2024-01-05 13:07:09 +03",
+          "05.01.24", "2024-01-05 25:00:00", "12345-01-01"}) {
+        EXPECT_FALSE(IsPlainDateTimeText(QString::fromLatin1(text))) << text;
+    }
+}

@@ -203,6 +203,7 @@ TEST_F(ValueRenderTest, AppendedValuesEqualTheGeneralRendering) {
         QString text;
     };
     const QString nul = QStringLiteral("a") + QChar(0) + QStringLiteral("b");
+    const QString late_nul = QStringLiteral("0123456789abcdefghi") + QChar(0);
     const QString long_text(1400, u'x');
     const TCase cases[] = {
         {"NUMBER", 0, "0"},
@@ -241,6 +242,11 @@ TEST_F(ValueRenderTest, AppendedValuesEqualTheGeneralRendering) {
         {"TIMESTAMP(6)", 0, "-4712-01-01"},
         {"TIMESTAMP(6) WITH TIME ZONE", 0, "2024-01-05 10:07:09.25+03:00"},
         {"VARCHAR2", 0, nul},
+        {"VARCHAR2", 0, late_nul},
+        {"VARCHAR2", 0, "0123456'"},
+        {"VARCHAR2", 0, "0123456789abcdef'x''"},
+        {"VARCHAR2", 0, "'"},
+        {"NVARCHAR2", 0, "Длинный текст без апострофов, но с буквами"},
         {"CLOB", 0, long_text},
         {"BINARY_DOUBLE", 0, "-0"},
     };
