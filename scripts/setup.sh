@@ -6,7 +6,7 @@ set -euo pipefail
 packages=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev libgl-dev
-  unixodbc unixodbc-dev odbc-postgresql
+  unixodbc unixodbc-dev odbc-postgresql libpq-dev
   postgresql-15 postgresql-client-15
   libgtest-dev
 )
