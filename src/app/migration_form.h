@@ -63,6 +63,8 @@ public:
     int db_to = kDbUnknown;
     QString oracle_vers;
     TTables tables;
+    // The source's standalone sequences, read with the tables; the script creates them.
+    TSequences sequences;
     TWorkPaths paths;
     TCodePage code_page;
 

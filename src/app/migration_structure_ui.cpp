@@ -10,11 +10,13 @@
 #include <QTreeWidget>
 
 #include "app/migration_form.h"
-#include "util/questions.h"
 #include "app/table_list_commands.h"
+#include "db/sql_text.h"
 #include "ddl/script_gen.h"
 #include "schema/catalog_reader.h"
 #include "schema/structure_browser.h"
+#include "util/error.h"
+#include "util/questions.h"
 #include "util/text_file.h"
 
 namespace {
@@ -195,6 +197,16 @@ void TFormMigration::MakeScriptNew() {
     options.db_to = db_to;
     options.int_type_index = ComboIntType->currentIndex();
     options.user = EditUser->text();
+    options.sequences = sequences;
+    // The target server's own key words, so that a name reserved only in its version is
+    // quoted too; the kept list when the server does not answer.
+    if (db_to == kDbPostgres && ADOConnectionTo.Connected()) {
+        try {
+            options.pg_reserved_words = ReadPgReservedWords(QueryTo);
+        } catch (const TError&) {
+            options.pg_reserved_words.clear();
+        }
+    }
     const QStringList lines = ::MakeScriptNew(tables, options);
     MemoScript->setPlainText(lines.join(u'\n'));
     PanelInfo->setText(QString());

@@ -22,6 +22,7 @@
 #include "../integration/ora_emulation.h"
 #include "app/migration_form.h"
 #include "db/connect_string_builder.h"
+#include "ddl/script_gen.h"
 #include "scripted_questions.h"
 
 namespace {
@@ -180,6 +181,38 @@ TEST_F(MigrationDbTest, Step2FillsTheStructureBrowser) {
     EXPECT_EQ(form_->ListField->topLevelItem(0)->text(2), "38");
     EXPECT_EQ(Column(form_->ListFk, 2),
               QStringList({"PK_CURRENCIES", "CUSTOMERS(ID)", "CUSTOMERS(CODE)"}));
+}
+
+// Step 4 makes the script from the window's sequences and tables, with the target's key words
+// while it answers and the kept ones when it does not.
+TEST_F(MigrationDbTest, ScriptTakesTheWindowsSequencesWithOrWithoutTheTarget) {
+    ReadSource();
+    form_->sequences = {{"ORDER_SEQ", "1", "999999", "1", "1042", "20", false}};
+    form_->TimerCheckTimer();
+    form_->BtnNextClick();  // step 3
+    form_->TimerCheckTimer();
+    form_->EditUser->setText(QStringLiteral("newdb"));
+    form_->TimerCheckTimer();
+    form_->BtnNextClick();  // step 4
+    form_->TimerCheckTimer();
+    ASSERT_EQ(form_->step, 4);
+    ASSERT_TRUE(form_->ADOConnectionTo.Connected());
+    const QStringList script = form_->ScriptLines();
+    ASSERT_FALSE(script.isEmpty());
+    EXPECT_EQ(script.first(),
+              "CREATE SEQUENCE ORDER_SEQ INCREMENT BY 1 MINVALUE 1 MAXVALUE 999999 START WITH "
+              "1042 CACHE 20 NO CYCLE;");
+    // Foreign keys wait for the data.
+    const qsizetype marker = script.indexOf(kAfterCopyMarker);
+    ASSERT_GT(marker, 0);
+    EXPECT_TRUE(script.mid(0, marker).filter("FOREIGN KEY").isEmpty());
+    EXPECT_FALSE(
+        script.mid(marker).filter(QRegularExpression("^ALTER TABLE .* FOREIGN KEY")).isEmpty());
+
+    form_->ADOConnectionTo.Close();
+    form_->MakeScriptNew();
+    EXPECT_EQ(form_->ScriptLines(), script);
+    EXPECT_EQ(questions_.Count("error"), 0);
 }
 
 TEST_F(MigrationDbTest, OldServerSwitchesTheReadPortionOff) {
