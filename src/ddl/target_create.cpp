@@ -248,6 +248,7 @@ bool CreatePostgres(const TTargetSpec& spec, TDbConnection& connection_to, TDbQu
         }
     }
     // Written before anything runs: a password that cannot be written touches nothing.
+    trace.Set(QStringLiteral("пароль новой роли"));
     const QStringList create = PgCreateStatements(spec.user, spec.password, locale);
     if (!ConsentToDrop(spec, ProbePostgres(spec, query_to, trace), questions)) {
         return false;
@@ -306,6 +307,7 @@ bool CreateOracle(const TTargetSpec& spec, TDbConnection& connection_to, TDbQuer
         !problem.isEmpty()) {
         throw TRefusal(problem);
     }
+    trace.Set(QString());  // the password's own message says what is wrong with it
     const QList<TSqlStep> steps = OraCreateUserSteps(spec.user, spec.password, spec.grant_dba);
     if (!ConsentToDrop(spec, CheckOracleName(spec, result.version, query_to, trace), questions)) {
         return false;

@@ -174,6 +174,13 @@ QString LoaderParFileText(const QString& user, const QString& password,
                                "загрузчика содержит перевод строки"));
         }
     }
+    // A resumed copy reaches here without target creation's check of the name.
+    if (!IsPlainIdentifier(user)) {
+        throw TError(QStringLiteral("Имя пользователя «%1» для загрузчика должно начинаться с "
+                                    "латинской буквы и состоять из латинских букв, цифр и знаков "
+                                    "«_», «$», «#»")
+                         .arg(user));
+    }
     QString text = "userid=" + user + u'/' + OraPassword(password);
     if (!data_source.isEmpty()) {
         text += u'@' + data_source;

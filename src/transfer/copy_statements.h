@@ -63,8 +63,8 @@ QStringList LoaderArguments(const QString& par_file, const QString& file_copy,
                             const QString& table_name);
 
 // The parameter file's text: userid=user/"password"@data source, the password quoted as Oracle
-// takes it. Raises TError for a password Oracle cannot take, or a
-// value with a line break (it would begin another parameter).
+// takes it. Raises TError for a user name that is no plain identifier, a password Oracle cannot
+// take, or a value with a line break (it would begin another parameter).
 QString LoaderParFileText(const QString& user, const QString& password, const QString& data_source);
 
 // --- Sequences ----------------------------------------------------------------------------

@@ -238,6 +238,7 @@ TEST(CopyStatements, SequencesBulkLoadAndLoaderArguments) {
     EXPECT_EQ(LoaderParFileText("NEWU", "", ""), "userid=NEWU/\"\"\n");
     EXPECT_THROW(LoaderParFileText("NEWU", "a\"b", "ORCL"), TError);
     EXPECT_THROW(LoaderParFileText("NEWU", "a\ncontrol=/etc/x", "ORCL"), TError);
+    EXPECT_THROW(LoaderParFileText("a/b@c", "p", "ORCL"), TError);
     EXPECT_EQ(LoaderParFilePath("/data/app/param.tmp"), "/data/app/param_loader.tmp");
     EXPECT_EQ(FolderOf("/data/x/T.ctl"), "/data/x/");
     EXPECT_EQ(FolderOf("T.ctl"), "");
