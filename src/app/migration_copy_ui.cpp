@@ -3,6 +3,7 @@
 // table list.
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
@@ -15,11 +16,12 @@
 #include <climits>
 
 #include "app/migration_form.h"
-#include "util/questions.h"
 #include "ddl/target_create.h"
 #include "export/postgre_data_file_form.h"
 #include "export/table_export.h"
 #include "schema/structure_browser.h"
+#include "util/questions.h"
+#include "util/secrets.h"
 
 namespace {
 
@@ -81,11 +83,16 @@ void TFormMigration::WriteStructTo() {
     spec.user = EditUser->text();
     spec.password = EditPassword->text();
     spec.script = MemoText(MemoScript);
+    spec.grant_dba = CheckGrantDba->isChecked();
     QList<TTableToRow> rows;
-    const TTargetResult result = CreateTarget(spec, ADOConnectionTo, QueryTo, [&] {
-        copy_engine.SetCopyOff(0);
-        rows = copy_engine.PrepareCopy(0);
-    });
+    // An existing database with tables is dropped only after the operator's OK.
+    const TTargetResult result = CreateTarget(
+        spec, ADOConnectionTo, QueryTo,
+        [&] {
+            copy_engine.SetCopyOff(0);
+            rows = copy_engine.PrepareCopy(0);
+        },
+        questions_);
     EditVersionTo->setText(result.version);
     if (db_to == kDbOracle && !result.version.isEmpty()) {
         // The statement form of the copy goes by the target's version from here on.
@@ -94,7 +101,7 @@ void TFormMigration::WriteStructTo() {
     if (result.ok) {
         ShowPreparedCopy(rows);
     } else {
-        LabelResStruct->setText(result.error);
+        LabelResStruct->setText(MaskSecrets(result.error));
     }
     PanelInfo->setText(QString());
     is_done = true;

@@ -2,6 +2,7 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDesktopServices>
@@ -290,12 +291,17 @@ QWidget* TFormMigration::BuildNewDbPage() {
     ComboIntType->setCurrentIndex(0);
     LabelDateTimeFormat = new QLabel(QStringLiteral("Формат даты/времени:"), page);
     EditDateTimeFormat = new QLineEdit(QStringLiteral("dd-mm-yy hh:nn:ss"), page);
-    form->addRow(QStringLiteral("Пользователь:"), EditUser);
+    // Least rights by default; DBA only when the operator asks for it.
+    CheckGrantDba = new QCheckBox(QStringLiteral("Выдать новому пользователю роль DBA"), page);
+    CheckGrantDba->setVisible(false);
+    // Step 5 drops and re-creates whatever has this name: the label says what the name is.
+    form->addRow(QStringLiteral("Пользователь (имя новой БД и её владельца):"), EditUser);
     form->addRow(QStringLiteral("Пароль:"), EditPassword);
     form->addRow(QStringLiteral("Порция записи при копировании данных:"), SpinPortionWrite);
     form->addRow(QStringLiteral("Порция чтения при копировании данных:"), SpinPortionRead);
     form->addRow(LabelIntType, ComboIntType);
     form->addRow(LabelDateTimeFormat, EditDateTimeFormat);
+    form->addRow(CheckGrantDba);
     return page;
 }
 
@@ -439,6 +445,7 @@ void TFormMigration::FormCreate() {
     ComboIntType->setCurrentIndex(values.int_type);
     SpinPortionWrite->setValue(values.portion_write);
     SpinPortionRead->setValue(values.portion_read);
+    CheckGrantDba->setChecked(values.grant_dba);
 
     paths = MakeWorkPaths(cur_dir);
 
@@ -466,6 +473,7 @@ void TFormMigration::FormDestroy() {
     values.int_type = ComboIntType->currentIndex();
     values.portion_write = SpinPortionWrite->value();
     values.portion_read = SpinPortionRead->value();
+    values.grant_dba = CheckGrantDba->isChecked();
     QSettings settings(QString::fromLatin1(kSettingsOrganisation),
                        QString::fromLatin1(kSettingsApplication));
     SaveSettings(settings, values);

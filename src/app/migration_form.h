@@ -21,6 +21,7 @@
 #include "util/code_page.h"
 #include "util/error.h"
 
+class QCheckBox;
 class QComboBox;
 class QFrame;
 class QGroupBox;
@@ -140,6 +141,8 @@ public:
     QComboBox* ComboIntType = nullptr;
     QLabel* LabelDateTimeFormat = nullptr;
     QLineEdit* EditDateTimeFormat = nullptr;
+    // Oracle target only: the new user gets the DBA role too ("GrantDba" in the settings).
+    QCheckBox* CheckGrantDba = nullptr;
 
     // Step 4: script.
     QPlainTextEdit* MemoScript = nullptr;

@@ -1,6 +1,7 @@
 // The stage driver: the tick that shows the page of the step, runs the step's work and enables
 // the buttons, and the buttons that move between steps.
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QFile>
@@ -14,9 +15,10 @@
 #include <QTreeWidget>
 
 #include "app/migration_form.h"
-#include "util/questions.h"
 #include "schema/ora_time_format.h"
 #include "schema/table_sort.h"
+#include "util/questions.h"
+#include "util/secrets.h"
 
 void TFormMigration::ShowPage(QWidget* page, bool visible) {
     const int index = PageControl1->indexOf(page);
@@ -56,6 +58,7 @@ void TFormMigration::TimerCheckTimer() {
             LabelIntType->setVisible(postgres);
             EditDateTimeFormat->setVisible(oracle);
             LabelDateTimeFormat->setVisible(oracle);
+            CheckGrantDba->setVisible(oracle);
             // The password may stay empty.
             next = !EditUser->text().isEmpty();
             break;
@@ -126,10 +129,10 @@ void TFormMigration::RunStepWork() {
 
 void TFormMigration::CopyFailed(const QString& message) {
     // The two statements and the message stay on the error page; the checkpoint lets a later
-    // run resume.
-    MemoError->appendPlainText(QueryFrom.Text());
-    MemoError->appendPlainText(QueryTo.Text());
-    MemoError->appendPlainText(message);
+    // run resume. A statement or message may carry a login: the page shows none.
+    MemoError->appendPlainText(MaskSecrets(QueryFrom.Text()));
+    MemoError->appendPlainText(MaskSecrets(QueryTo.Text()));
+    MemoError->appendPlainText(MaskSecrets(message));
     step = 8;
     is_done = false;
     PrintInfo();
@@ -233,6 +236,6 @@ void TFormMigration::ShowException(const QString& message) {
     // Ticks keep coming while the box is open; the flag keeps them from starting the failed
     // work again underneath it.
     report_open_ = true;
-    ShowErrorReport(*questions_, kApplicationTitle, message);
+    ShowErrorReport(*questions_, kApplicationTitle, MaskSecrets(message));
     report_open_ = false;
 }

@@ -50,6 +50,149 @@ QString ReadQuoted(const QString& text, qsizetype& pos, QChar close, const QStri
     }
 }
 
+// One pair of a connection string with where its value stands in the text: from the opening
+// quote or brace (or the first character of a plain value) to after the closing one (or the
+// last character that is not blank).
+struct TPairSpan {
+    QString key;
+    QString value;
+    qsizetype begin = 0;
+    qsizetype end = 0;
+    QChar quote;  // '"', '\'', '{', or none
+};
+
+QList<TPairSpan> ScanConnectString(const QString& text) {
+    QList<TPairSpan> pairs;
+    qsizetype pos = 0;
+    const qsizetype size = text.size();
+    while (pos < size) {
+        while (pos < size && (IsBlank(text[pos]) || text[pos] == u';')) {
+            ++pos;
+        }
+        if (pos >= size) {
+            break;
+        }
+        const qsizetype key_start = pos;
+        while (pos < size && text[pos] != u'=' && text[pos] != u';') {
+            ++pos;
+        }
+        const QString key = text.mid(key_start, pos - key_start).trimmed();
+        if (pos >= size || text[pos] != u'=') {
+            throw TError(QStringLiteral("В строке подключения у части «%1» нет знака «=».")
+                             .arg(Shorten(key)));
+        }
+        if (key.isEmpty()) {
+            throw TError(QStringLiteral("В строке подключения пропущено имя параметра перед «=»."));
+        }
+        ++pos;
+        while (pos < size && IsBlank(text[pos])) {
+            ++pos;
+        }
+        TPairSpan span;
+        span.key = key;
+        span.begin = pos;
+        if (pos < size && (text[pos] == u'"' || text[pos] == u'\'' || text[pos] == u'{')) {
+            span.quote = text[pos++];
+            span.value = ReadQuoted(text, pos, span.quote == u'{' ? QChar(u'}') : span.quote, key);
+            span.end = pos;
+            while (pos < size && IsBlank(text[pos])) {
+                ++pos;
+            }
+            if (pos < size && text[pos] != u';') {
+                throw TError(QStringLiteral("В строке подключения после закрывающей кавычки "
+                                            "значения параметра «%1» нет знака «;».")
+                                 .arg(key));
+            }
+        } else {
+            while (pos < size && text[pos] != u';') {
+                ++pos;
+            }
+            span.end = pos;
+            while (span.end > span.begin && IsBlank(text[span.end - 1])) {
+                --span.end;
+            }
+            span.value = text.mid(span.begin, span.end - span.begin);
+        }
+        pairs.append(span);
+    }
+    return pairs;
+}
+
+// The pairs of an ODBC connection string: a value in braces runs to the '}' that is not
+// doubled, any other value to the next ';'.
+QList<TPairSpan> ScanOdbcString(const QString& text) {
+    QList<TPairSpan> pairs;
+    qsizetype pos = 0;
+    const qsizetype size = text.size();
+    while (pos < size) {
+        while (pos < size && (IsBlank(text[pos]) || text[pos] == u';')) {
+            ++pos;
+        }
+        const qsizetype key_start = pos;
+        while (pos < size && text[pos] != u'=' && text[pos] != u';') {
+            ++pos;
+        }
+        if (pos >= size || text[pos] != u'=') {
+            continue;  // a part without "=" is no pair; the driver decides what it means
+        }
+        TPairSpan span;
+        span.key = text.mid(key_start, pos - key_start).trimmed();
+        span.begin = ++pos;
+        if (pos < size && text[pos] == u'{') {
+            span.quote = u'{';
+            ++pos;
+            while (pos < size) {
+                if (text[pos] == u'}' && !(pos + 1 < size && text[pos + 1] == u'}')) {
+                    ++pos;
+                    break;
+                }
+                pos += text[pos] == u'}' ? 2 : 1;
+            }
+        } else {
+            while (pos < size && text[pos] != u';') {
+                ++pos;
+            }
+        }
+        span.end = std::min(pos, size);
+        pairs.append(span);
+    }
+    return pairs;
+}
+
+bool KeyIn(const QString& key, const QStringList& names) {
+    for (const QString& name : names) {
+        if (SameKey(key, name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Sets every pair whose key is one of names to the value (written by OdbcValue, which both the
+// driver manager and our own reader take), or adds a pair named by the first name.
+QString SetPairs(const QString& text, const QList<TPairSpan>& pairs, const QStringList& names,
+                 const QString& value) {
+    const QString written = OdbcValue(value);
+    QString result = text;
+    bool found = false;
+    for (auto it = pairs.crbegin(); it != pairs.crend(); ++it) {
+        if (KeyIn(it->key, names)) {
+            result.replace(it->begin, it->end - it->begin, written);
+            found = true;
+        }
+    }
+    if (!found) {
+        while (!result.isEmpty() && IsBlank(result.back())) {
+            result.chop(1);
+        }
+        if (!result.isEmpty() && !result.endsWith(u';')) {
+            result += u';';
+        }
+        result += names.first() + u'=' + written;
+    }
+    return result;
+}
+
 // An ODBC connection string with line breaks (a memo wraps it) loses the breaks and the blanks
 // beside them; otherwise it goes to the driver manager exactly as written.
 QString JoinLines(const QString& text) {
@@ -152,51 +295,8 @@ QString BridgeOdbcString(const QList<TConnectPair>& pairs) {
 
 QList<TConnectPair> ParseConnectString(const QString& text) {
     QList<TConnectPair> pairs;
-    qsizetype pos = 0;
-    const qsizetype size = text.size();
-    while (pos < size) {
-        while (pos < size && (IsBlank(text[pos]) || text[pos] == u';')) {
-            ++pos;
-        }
-        if (pos >= size) {
-            break;
-        }
-        const qsizetype key_start = pos;
-        while (pos < size && text[pos] != u'=' && text[pos] != u';') {
-            ++pos;
-        }
-        const QString key = text.mid(key_start, pos - key_start).trimmed();
-        if (pos >= size || text[pos] != u'=') {
-            throw TError(QStringLiteral("В строке подключения у части «%1» нет знака «=».")
-                             .arg(Shorten(key)));
-        }
-        if (key.isEmpty()) {
-            throw TError(QStringLiteral("В строке подключения пропущено имя параметра перед «=»."));
-        }
-        ++pos;
-        while (pos < size && IsBlank(text[pos])) {
-            ++pos;
-        }
-        QString value;
-        if (pos < size && (text[pos] == u'"' || text[pos] == u'\'' || text[pos] == u'{')) {
-            const QChar open = text[pos++];
-            value = ReadQuoted(text, pos, open == u'{' ? QChar(u'}') : open, key);
-            while (pos < size && IsBlank(text[pos])) {
-                ++pos;
-            }
-            if (pos < size && text[pos] != u';') {
-                throw TError(QStringLiteral("В строке подключения после закрывающей кавычки "
-                                            "значения параметра «%1» нет знака «;».")
-                                 .arg(key));
-            }
-        } else {
-            const qsizetype value_start = pos;
-            while (pos < size && text[pos] != u';') {
-                ++pos;
-            }
-            value = text.mid(value_start, pos - value_start).trimmed();
-        }
-        pairs.append({key, value});
+    for (const TPairSpan& span : ScanConnectString(text)) {
+        pairs.append({span.key, span.value});
     }
     return pairs;
 }
@@ -218,4 +318,60 @@ QString TranslateConnectString(const QString& text, const TOdbcInstalled& instal
     throw TError(QStringLiteral("Провайдер «%1» не поддерживается: строка подключения должна "
                                 "указывать OraOLEDB.Oracle, MSDAORA или MSDASQL.")
                      .arg(provider->value));
+}
+
+QString SetConnectKey(const QString& text, TConnectKey key, const QString& value) {
+    const QList<TPairSpan> pairs = ScanConnectString(text);
+    const TPairSpan* provider = nullptr;
+    const TPairSpan* extended = nullptr;
+    for (const TPairSpan& pair : pairs) {
+        if (provider == nullptr && SameKey(pair.key, QStringLiteral("Provider"))) {
+            provider = &pair;
+        }
+        if (extended == nullptr && SameKey(pair.key, QStringLiteral("Extended Properties"))) {
+            extended = &pair;
+        }
+    }
+    if (provider == nullptr) {
+        return text;
+    }
+    const QString name = UpperLatin(provider->value);
+    if (name.startsWith(QStringLiteral("MSDASQL"))) {
+        static const QStringList kOdbcNames[] = {
+            {QStringLiteral("DATABASE")},
+            {QStringLiteral("UID"), QStringLiteral("Username")},
+            {QStringLiteral("PWD"), QStringLiteral("Password")}};
+        static const QStringList kBridgeNames[] = {
+            {QStringLiteral("DATABASE"), QStringLiteral("Initial Catalog")},
+            {QStringLiteral("UID"), QStringLiteral("User ID")},
+            {QStringLiteral("PWD"), QStringLiteral("Password")}};
+        const int index = int(key);
+        if (extended == nullptr) {
+            return SetPairs(text, pairs, kBridgeNames[index], value);
+        }
+        // The ODBC string is itself a value of the outer string: set inside, quote outside.
+        const QString odbc =
+            SetPairs(extended->value, ScanOdbcString(extended->value), kOdbcNames[index], value);
+        const QChar quote = extended->quote.isNull() ? QChar(u'"') : extended->quote;
+        QString result = text;
+        result.replace(extended->begin, extended->end - extended->begin,
+                       ConnectQuoted(odbc, quote));
+        return result;
+    }
+    if (name.startsWith(QStringLiteral("ORAOLEDB.ORACLE")) ||
+        name.startsWith(QStringLiteral("MSDAORA"))) {
+        if (key == TConnectKey::User) {
+            return SetPairs(text, pairs, {QStringLiteral("User ID")}, value);
+        }
+        if (key == TConnectKey::Password) {
+            return SetPairs(text, pairs, {QStringLiteral("Password")}, value);
+        }
+    }
+    return text;
+}
+
+QString ConnectValue(const QString& text, const QString& key) {
+    const QList<TConnectPair> pairs = ParseConnectString(text);
+    const TConnectPair* pair = FindPair(pairs, key);
+    return pair == nullptr ? QString() : pair->value;
 }

@@ -40,3 +40,19 @@ QList<TConnectPair> ParseConnectString(const QString& text);
 // text is malformed, names no or an unknown provider, or needs an Oracle driver that is not
 // installed.
 QString TranslateConnectString(const QString& text, const TOdbcInstalled& installed);
+
+// The login and database values a connection string can be given.
+enum class TConnectKey { Database = 0, User = 1, Password = 2 };
+
+// The connection string with one value set, the rest of the text as written: in the bridge
+// form inside the ODBC string of "Extended Properties" (DATABASE, UID or PWD, any spelling
+// the driver takes; the ODBC string stays in its quotes, with them doubled inside), or among
+// the bridge's own pairs when it has none; in the Oracle forms "User ID" or "Password" (an
+// Oracle string has no database to set and is left alone for it). A key that is missing is
+// added. Values are written by OdbcValue. A text without a provider is returned unchanged.
+// Raises TError when the text is malformed.
+QString SetConnectKey(const QString& text, TConnectKey key, const QString& value);
+
+// The value of the first pair of that key (any letter case), unquoted; empty when there is
+// none. Raises TError when the text is malformed.
+QString ConnectValue(const QString& text, const QString& key);

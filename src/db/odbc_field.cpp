@@ -5,6 +5,7 @@
 
 #include "db/odbc_statement.h"
 #include "util/error.h"
+#include "util/text_file.h"
 
 namespace {
 
@@ -184,11 +185,6 @@ QByteArray TOdbcField::AsBytes() const {
 }
 
 void TOdbcField::SaveToFile(const QString& path) const {
-    const QByteArray bytes = AsBytes();
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) ||
-        file.write(bytes) != bytes.size() || !file.flush()) {
-        throw TFileError(
-            QStringLiteral("Не удалось записать файл «%1»: %2").arg(path, file.errorString()));
-    }
+    // Source data handed to the target through a file: nobody else may read it.
+    WriteFileBytes(path, AsBytes());
 }

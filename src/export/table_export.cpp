@@ -196,8 +196,9 @@ void TTableExport::Start(const QString& file_name, const QString& ora_date_forma
     file_name_ = file_name;
     if (db_type_ == kDbOracle) {
         data_file_name_ = RandomDataFileName(file_name);
+        // The loader's files keep the rights they always had (the data file is widened for it).
         WriteTextLines(file_name, {BuildControlLine(table_, data_file_name_, ora_date_format)},
-                       code_page_);
+                       code_page_, TFileAccess::Default);
         ora_time_format_ = ConvertOraTimeFormat(ora_date_format);
     } else {
         data_file_name_ = file_name;

@@ -1,10 +1,12 @@
 #include "transfer/bulk_load.h"
 
+#include <QFile>
 #include <QProcess>
 
 #include "db/odbc.h"
 #include "transfer/copy_statements.h"
 #include "util/error.h"
+#include "util/text_file.h"
 
 void BulkLoadPostgres(TDbQuery& query_to, const TTableRec& table) {
     query_to.ClearParams();
@@ -19,16 +21,34 @@ TLoaderRun RunLoader(const QString& program, const QStringList& arguments) {
     // Unread output would pile up in memory for a long load.
     process.setStandardOutputFile(QProcess::nullDevice());
     process.setStandardErrorFile(QProcess::nullDevice());
-    process.start(QIODevice::ReadOnly);
+    process.start();
     if (!process.waitForStarted(-1)) {
         throw TError(QStringLiteral("Не удалось запустить загрузчик %1: %2")
                          .arg(program, process.errorString()));
     }
+    // A loader that asks for a password finds no one to answer and ends, instead of waiting.
+    process.closeWriteChannel();
     process.waitForFinished(-1);
     TLoaderRun run;
     run.crashed = process.exitStatus() == QProcess::CrashExit;
     run.exit_code = process.exitCode();
     return run;
+}
+
+QString LoaderParFilePath(const QString& file_param) {
+    return FolderOf(file_param) + QStringLiteral("param_loader.tmp");
+}
+
+TLoaderRun RunOracleLoader(const QString& program, const QString& par_file, const QString& user,
+                           const QString& password, const QString& data_source,
+                           const TTableRec& table) {
+    WriteFileBytes(par_file, LoaderParFileText(user, password, data_source).toUtf8());
+    // Removed on every way out: the login must not stay behind on the disk.
+    struct TRemove {
+        const QString& path;
+        ~TRemove() { QFile::remove(path); }
+    } remove{par_file};
+    return RunLoader(program, LoaderArguments(par_file, table.file_copy, table.name));
 }
 
 void SyncSequence(int db_to, const TTableRec& table, TDbQuery& query_to, QString& seq_name,

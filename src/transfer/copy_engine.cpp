@@ -5,12 +5,14 @@
 #include <QFileInfo>
 #include <algorithm>
 
-#include "transfer/query_addi.h"
+#include "db/connection_string.h"
 #include "db/odbc.h"
 #include "ddl/target_create.h"
 #include "transfer/bulk_load.h"
 #include "transfer/copy_statements.h"
+#include "transfer/query_addi.h"
 #include "util/error.h"
+#include "util/secrets.h"
 #include "util/text_file.h"
 #include "util/text_utils.h"
 
@@ -115,10 +117,10 @@ bool TCopyEngine::BulkLoad(const TTableRec& table) {
         BulkLoadPostgres(query_to_, table);
     } else if (settings_.db_to == kDbOracle) {
         const QString data_source =
-            GetKeyValue(settings_.connect_to, QStringLiteral("Data Source"), QLatin1Char(';'));
-        run = RunLoader(settings_.loader_program,
-                        LoaderArguments(settings_.user, settings_.password, data_source,
-                                        table.file_copy, table.name));
+            ConnectValue(settings_.connect_to, QStringLiteral("Data Source"));
+        run = RunOracleLoader(settings_.loader_program,
+                              LoaderParFilePath(settings_.render.file_param), settings_.user,
+                              settings_.password, data_source, table);
     }
     AdvanceGaugeTable();
     AddLines(table.name, "Copy from " + table.file_copy);
@@ -251,7 +253,7 @@ QString TCopyEngine::ElapsedText() const {
 }
 
 void TCopyEngine::SaveLog(const QString& file_log) const {
-    WriteTextLines(file_log, journal_, settings_.code_page);
+    WriteTextLines(file_log, MaskSecrets(journal_), settings_.code_page);
 }
 
 TCheckpoint TCopyEngine::Checkpoint() const {

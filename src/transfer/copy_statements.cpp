@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "db/db_field.h"
+#include "db/sql_text.h"
 #include "util/error.h"
 #include "util/text_utils.h"
 
@@ -144,7 +145,8 @@ TBuiltInsert BuildInsert(TInsertForm form, const TTableRec& table, TDbRowSet& da
 }
 
 QString PgCopySql(const QString& table_name, const QString& file_copy) {
-    return "COPY " + table_name + " FROM '" + DoubleChar(file_copy, QLatin1Char('\'')) + "'";
+    return "COPY " + TSqlNames(kDbPostgres).Name(table_name) + " FROM " + PgLiteral(file_copy) +
+           " WITH (ENCODING 'UTF8')";
 }
 
 QString FolderOf(const QString& path) {
@@ -153,15 +155,37 @@ QString FolderOf(const QString& path) {
     return pos < 0 ? QString() : path.left(pos + 1);
 }
 
-QStringList LoaderArguments(const QString& user, const QString& password,
-                            const QString& data_source, const QString& file_copy,
+QStringList LoaderArguments(const QString& par_file, const QString& file_copy,
                             const QString& table_name) {
     return {
-        "userid=" + user + "/" + password + "@" + data_source,
+        "parfile=" + par_file,
         "control=" + file_copy,
         QStringLiteral("errors=100"),
         "bad=" + FolderOf(file_copy) + table_name + ".log",
     };
+}
+
+QString LoaderParFileText(const QString& user, const QString& password,
+                          const QString& data_source) {
+    for (const QString* value : {&user, &password, &data_source}) {
+        if (value->contains(u'\n') || value->contains(u'\r')) {
+            throw TError(
+                QStringLiteral("Имя пользователя, пароль или источник данных для "
+                               "загрузчика содержит перевод строки"));
+        }
+    }
+    // A resumed copy reaches here without target creation's check of the name.
+    if (!IsPlainIdentifier(user)) {
+        throw TError(QStringLiteral("Имя пользователя «%1» для загрузчика должно начинаться с "
+                                    "латинской буквы и состоять из латинских букв, цифр и знаков "
+                                    "«_», «$», «#»")
+                         .arg(user));
+    }
+    QString text = "userid=" + user + u'/' + OraPassword(password);
+    if (!data_source.isEmpty()) {
+        text += u'@' + data_source;
+    }
+    return text + u'\n';
 }
 
 bool IsAutoincrement(const TTableRec& table, QString& seq_name, QString& field_autoinc) {

@@ -48,17 +48,24 @@ TBuiltInsert BuildInsert(TInsertForm form, const TTableRec& table, TDbRowSet& da
 
 // --- Bulk load ----------------------------------------------------------------------------
 
-// "COPY T FROM '<path>'", the path's apostrophes doubled.
+// "COPY T FROM '<path>' WITH (ENCODING 'UTF8')": the table named through TSqlNames, the path
+// written as a literal. The export writes its data files in UTF-8, whatever the server's
+// client encoding says.
 QString PgCopySql(const QString& table_name, const QString& file_copy);
 
 // The folder part of a path with its final separator ('/' or '\'); empty without one.
 QString FolderOf(const QString& path);
 
-// The loader's arguments: userid=U/P@D control=<file> errors=100 bad=<folder><table>.log.
-// Each is one argument of its own, so blanks and apostrophes need no quoting.
-QStringList LoaderArguments(const QString& user, const QString& password,
-                            const QString& data_source, const QString& file_copy,
+// The loader's arguments: parfile=<file> control=<file> errors=100 bad=<folder><table>.log.
+// The login stands in the parameter file, not on the command line, which every user of the
+// machine can read. Each is one argument of its own, so blanks and apostrophes need no quoting.
+QStringList LoaderArguments(const QString& par_file, const QString& file_copy,
                             const QString& table_name);
+
+// The parameter file's text: userid=user/"password"@data source, the password quoted as Oracle
+// takes it. Raises TError for a user name that is no plain identifier, a password Oracle cannot
+// take, or a value with a line break (it would begin another parameter).
+QString LoaderParFileText(const QString& user, const QString& password, const QString& data_source);
 
 // --- Sequences ----------------------------------------------------------------------------
 

@@ -111,6 +111,10 @@ protected:
                                                QFileDevice::ReadGroup);
         old_dir_ = QDir::currentPath();
         QDir::setCurrent(dir_.path());
+        // Each test starts without the target of an earlier one: step 5 would ask before
+        // dropping a database with tables.
+        TPg(QStringLiteral("postgres"))
+            .Exec("DROP DATABASE IF EXISTS " + kTargetDb + " WITH (FORCE)");
         NewForm();
         QFile::remove(form_->paths.file_temp);
         QFile::remove(form_->paths.file_log);

@@ -355,14 +355,19 @@ TEST_F(CopyEngineTest, OracleLoaderIsAwaitedBeforeTheSequenceMoves) {
     s.user = "NEWU";
     s.password = "p w";
     s.loader_program = loader;
+    s.render.file_param = dir.filePath("param.tmp");
     rig->engine.PrepareCopy(0);
     EXPECT_EQ(RunToEnd(*rig), 1);
     EXPECT_EQ(PgValue(kTarget, "SELECT nextval('seq_loaded')"), "43");
     QFile args(args_file);
     ASSERT_TRUE(args.open(QIODevice::ReadOnly));
-    EXPECT_EQ(QString::fromUtf8(args.readAll()), "userid=NEWU/p w@XE\ncontrol=" + control +
-                                                     "\nerrors=100\nbad=" + dir.path() +
-                                                     "/LOADED.log\n");
+    // The login goes through a parameter file that is gone afterwards, not the command line.
+    const QString par_file = dir.filePath("param_loader.tmp");
+    EXPECT_EQ(QString::fromUtf8(args.readAll()).toStdString(),
+              ("parfile=" + par_file + "\ncontrol=" + control + "\nerrors=100\nbad=" + dir.path() +
+               "/LOADED.log\n")
+                  .toStdString());
+    EXPECT_FALSE(QFile::exists(par_file));
 }
 
 TEST_F(CopyEngineTest, ResumeIntoOracleTargetLogsInAsTheNewUser) {

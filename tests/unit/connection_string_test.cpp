@@ -112,6 +112,54 @@ TEST(ConnectString, ValuesInBraceSyntax) {
     EXPECT_EQ(OdbcValue(QStringLiteral(" pad")), "{ pad}");
 }
 
+namespace {
+
+// The value the driver manager receives for a key of the translated string.
+QString OdbcKey(const QString& text, const QString& key) {
+    for (const TConnectPair& pair :
+         ParseConnectString(TranslateConnectString(text, Installed(false)))) {
+        if (pair.key.compare(key, Qt::CaseInsensitive) == 0) {
+            return pair.value;
+        }
+    }
+    return QStringLiteral("<none>");
+}
+
+}  // namespace
+
+TEST(ConnectString, SetKeyKeepsEveryValueIntact) {
+    const QString bridge = QStringLiteral(
+        "Provider=MSDASQL.1;Persist Security Info=False;Extended Properties=\"DSN=PG;UID=a;"
+        "PASSWORD=old;DATABASE=postgres;XaOpt=1\"");
+    const QString oracle =
+        QStringLiteral("Provider=OraOLEDB.Oracle.1;User ID=a;Data Source=ORA_EMUL;Password=old");
+    for (const QString& value :
+         {QStringLiteral("a;b"), QStringLiteral("x}y{"), QStringLiteral("it's"),
+          QStringLiteral("say \"hi\""), QStringLiteral("\"q"), QStringLiteral("'q"),
+          QStringLiteral("back\\slash"), QStringLiteral("k=v"), QStringLiteral(" blank "),
+          QStringLiteral("пароль;}")}) {
+        const QString in_bridge = SetConnectKey(bridge, TConnectKey::Password, value);
+        EXPECT_EQ(OdbcKey(in_bridge, "PASSWORD"), value) << in_bridge.toStdString();
+        EXPECT_EQ(OdbcKey(in_bridge, "XaOpt"), "1") << in_bridge.toStdString();
+        const QString in_oracle = SetConnectKey(oracle, TConnectKey::Password, value);
+        EXPECT_EQ(OdbcKey(in_oracle, "PWD"), value) << in_oracle.toStdString();
+        EXPECT_EQ(OdbcKey(in_oracle, "DSN"), "ORA_EMUL") << in_oracle.toStdString();
+    }
+    // Only the value changes; a missing key is added.
+    EXPECT_EQ(SetConnectKey(bridge, TConnectKey::Database, "newdb"),
+              QString(bridge).replace("DATABASE=postgres", "DATABASE=newdb"));
+    EXPECT_EQ(
+        SetConnectKey("Provider=MSDASQL.1;Extended Properties=\"DSN=PG\"", TConnectKey::User, "u"),
+        "Provider=MSDASQL.1;Extended Properties=\"DSN=PG;UID=u\"");
+    EXPECT_EQ(SetConnectKey("Provider=MSDASQL.1;DSN=PG;User ID=a", TConnectKey::User, "b;c"),
+              "Provider=MSDASQL.1;DSN=PG;User ID={b;c}");
+    EXPECT_EQ(SetConnectKey(oracle, TConnectKey::Database, "x"), oracle);
+    EXPECT_EQ(SetConnectKey("DSN=PG", TConnectKey::Password, "x"), "DSN=PG");
+    EXPECT_THROW(
+        SetConnectKey("Provider=MSDASQL.1;Extended Properties=\"DSN", TConnectKey::User, "x"),
+        TError);
+}
+
 TEST(SqlParams, NamedTokensOutsideLiteralsBecomePositional) {
     QStringList names;
     EXPECT_EQ(TOdbcStatement::PositionalParams(

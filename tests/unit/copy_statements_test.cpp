@@ -6,7 +6,6 @@
 #include <QTemporaryDir>
 #include <vector>
 
-#include "ddl/target_create.h"
 #include "transfer/bulk_load.h"
 #include "util/error.h"
 
@@ -225,10 +224,22 @@ TEST(CopyStatements, SequencesBulkLoadAndLoaderArguments) {
     EXPECT_FALSE(IsAutoincrement(plain, seq, field));
     EXPECT_EQ(seq, "kept");
 
-    EXPECT_EQ(PgCopySql("T", "/srv/it's here/t.txt"), "COPY T FROM '/srv/it''s here/t.txt'");
-    EXPECT_EQ(LoaderArguments("NEWU", "p w", "ORCL", "C:\\load\\T.ctl", "T"),
-              QStringList({"userid=NEWU/p w@ORCL", "control=C:\\load\\T.ctl", "errors=100",
-                           "bad=C:\\load\\T.log"}));
+    // The path is one literal whatever it holds; the data file is UTF-8.
+    EXPECT_EQ(PgCopySql("T", "/srv/it's here/t.txt"),
+              "COPY T FROM '/srv/it''s here/t.txt' WITH (ENCODING 'UTF8')");
+    EXPECT_EQ(PgCopySql("Old Orders", "C:\\load\\x';DROP TABLE t;--.txt"),
+              "COPY \"Old Orders\" FROM E'C:\\\\load\\\\x'';DROP TABLE t;--.txt' WITH (ENCODING "
+              "'UTF8')");
+    // No login on the command line: it stands in the parameter file.
+    EXPECT_EQ(LoaderArguments("/home/u/.local/share/param_loader.tmp", "C:\\load\\T.ctl", "T"),
+              QStringList({"parfile=/home/u/.local/share/param_loader.tmp",
+                           "control=C:\\load\\T.ctl", "errors=100", "bad=C:\\load\\T.log"}));
+    EXPECT_EQ(LoaderParFileText("NEWU", "p w;x'", "ORCL"), "userid=NEWU/\"p w;x'\"@ORCL\n");
+    EXPECT_EQ(LoaderParFileText("NEWU", "", ""), "userid=NEWU/\"\"\n");
+    EXPECT_THROW(LoaderParFileText("NEWU", "a\"b", "ORCL"), TError);
+    EXPECT_THROW(LoaderParFileText("NEWU", "a\ncontrol=/etc/x", "ORCL"), TError);
+    EXPECT_THROW(LoaderParFileText("a/b@c", "p", "ORCL"), TError);
+    EXPECT_EQ(LoaderParFilePath("/data/app/param.tmp"), "/data/app/param_loader.tmp");
     EXPECT_EQ(FolderOf("/data/x/T.ctl"), "/data/x/");
     EXPECT_EQ(FolderOf("T.ctl"), "");
 }
@@ -246,7 +257,7 @@ TEST(CopyStatements, LoaderRunsWithoutShellAndIsAwaited) {
     script.close();
     script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
-    const QStringList args = LoaderArguments("u", "it's $HOME", "DB", "/x y/T.ctl", "T");
+    const QStringList args = LoaderArguments("/x y/param_loader.tmp", "/x y/T.ctl", "T");
     const TLoaderRun run = RunLoader(program, args);
     EXPECT_EQ(run.exit_code, 2);
     EXPECT_FALSE(run.crashed);
@@ -257,67 +268,40 @@ TEST(CopyStatements, LoaderRunsWithoutShellAndIsAwaited) {
     EXPECT_THROW(RunLoader(dir.filePath("no such loader"), args), TError);
 }
 
-TEST(TargetCreateTexts, OracleSequenceAndScript) {
-    const QList<TSqlStep> steps = OraCreateUserSteps("NEWU", "pw");
-    ASSERT_EQ(steps.size(), 8);
-    EXPECT_EQ(steps[0], (TSqlStep{"alter session set \"_oracle_script\"=true", true}));
-    EXPECT_TRUE(
-        steps[1].sql.startsWith("CREATE PROFILE c##qor_prof LIMIT CPU_PER_SESSION "
-                                "UNLIMITED CPU_PER_CALL UNLIMITED CONNECT_TIME"));
-    EXPECT_TRUE(
-        steps[1].sql.endsWith("FAILED_LOGIN_ATTEMPTS UNLIMITED PASSWORD_LOCK_TIME "
-                              "UNLIMITED"));
-    EXPECT_TRUE(steps[1].ignore_error);
-    EXPECT_EQ(steps[2], (TSqlStep{"DROP USER NEWU CASCADE", true}));
-    EXPECT_EQ(steps[3],
-              (TSqlStep{"CREATE USER NEWU IDENTIFIED BY \"pw\" DEFAULT TABLESPACE USERS "
-                        "TEMPORARY TABLESPACE TEMP PROFILE c##qor_prof ACCOUNT UNLOCK QUOTA "
-                        "UNLIMITED ON USERS",
-                        false}));
-    EXPECT_EQ(steps[4].sql, "GRANT CREATE SESSION TO NEWU");
-    EXPECT_EQ(steps[5].sql, "GRANT UNLIMITED TABLESPACE TO NEWU");
-    EXPECT_EQ(steps[6].sql, "GRANT DBA TO NEWU");
-    EXPECT_EQ(steps[7], (TSqlStep{"ALTER USER NEWU DEFAULT ROLE ALL", false}));
+TEST(CopyStatements, OracleLoaderReadsItsLoginFromAPrivateFileThatGoes) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString seen = dir.filePath("seen.txt");
+    const QString program = dir.filePath("loader");
+    QFile script(program);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    // Records its arguments, the rights and text of the parameter file, and whether its input
+    // is closed (a loader that prompts for a password must not wait for ever).
+    script.write(("#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + seen +
+                  "'\npar=${1#parfile=}\nstat -c %a \"$par\" >> '" + seen + "'\ncat \"$par\" >> '" +
+                  seen + "'\ntimeout 5 cat > /dev/null && echo closed >> '" + seen + "'\nexit 0\n")
+                     .toUtf8());
+    script.close();
+    script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
-    EXPECT_EQ(SplitOraScript("CREATE TABLE A (X NUMBER)%\r\n\r\nCREATE TABLE B (D VARCHAR2(5) "
-                             "DEFAULT '5%')%\r\nCREATE TABLE C (Y NUMBER)"),
-              QStringList({"CREATE TABLE A (X NUMBER)",
-                           "\r\n\r\nCREATE TABLE B (D VARCHAR2(5) "
-                           "DEFAULT '5",
-                           "')"}));
-    EXPECT_TRUE(SplitOraScript("no separator").isEmpty());
+    TTableRec table;
+    table.name = "T";
+    table.file_copy = dir.filePath("T.ctl");
+    const QString par_file = LoaderParFilePath(dir.filePath("param.tmp"));
+    const TLoaderRun run = RunOracleLoader(program, par_file, "newu", "s3cret; x", "ORCL", table);
+    EXPECT_EQ(run.exit_code, 0);
+    QFile result(seen);
+    ASSERT_TRUE(result.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(result.readAll()).split('\n');
+    ASSERT_GE(lines.size(), 7);
+    EXPECT_EQ(lines.mid(0, 4), LoaderArguments(par_file, table.file_copy, "T"));
+    EXPECT_FALSE(lines.mid(0, 4).join(' ').contains("s3cret"));
+    EXPECT_EQ(lines[4], "600");
+    EXPECT_EQ(lines[5], "userid=newu/\"s3cret; x\"@ORCL");
+    EXPECT_EQ(lines[6], "closed");
+    EXPECT_FALSE(QFile::exists(par_file));
 
-    EXPECT_EQ(OraTargetConnectionString(
-                  "Provider=OraOLEDB.Oracle.1;user id=SYSTEM;Password=adm;Data Source=ORCL", "NEWU",
-                  "pw"),
-              "Provider=OraOLEDB.Oracle.1;user id=NEWU;Password=pw;Data Source=ORCL");
-}
-
-TEST(TargetCreateTexts, PostgresStatements) {
-    const QStringList create = PgCreateStatements("newdb", "secret", QString());
-    ASSERT_EQ(create.size(), 4);
-    EXPECT_EQ(create[0], "DROP DATABASE IF EXISTS newdb");
-    EXPECT_EQ(create[1], "DROP ROLE IF EXISTS newdb");
-    EXPECT_EQ(create[2],
-              "CREATE ROLE newdb WITH LOGIN NOSUPERUSER INHERIT NOCREATEDB NOCREATEROLE "
-              "NOREPLICATION PASSWORD 'secret'");
-    EXPECT_EQ(create[3],
-              "CREATE DATABASE newdb WITH OWNER = newdb ENCODING = 'UTF8' LC_COLLATE = "
-              "'Russian_Russia.1251' LC_CTYPE = 'Russian_Russia.1251' TABLESPACE = pg_default "
-              "CONNECTION LIMIT = -1");
-    EXPECT_EQ(PgCreateDatabaseSql("newdb", "C.UTF-8"),
-              "CREATE DATABASE newdb WITH OWNER = newdb ENCODING = 'UTF8' LC_COLLATE = "
-              "'C.UTF-8' LC_CTYPE = 'C.UTF-8' TEMPLATE = template0 TABLESPACE = pg_default "
-              "CONNECTION LIMIT = -1");
-    EXPECT_TRUE(IsWindowsServer("PostgreSQL 15.4, compiled by Visual C++ build 1914, 64-bit"));
-    EXPECT_TRUE(IsWindowsServer("PostgreSQL 9.6 on x86_64-w64-mingw32, compiled by gcc"));
-    EXPECT_FALSE(IsWindowsServer("PostgreSQL 15.4 (Debian 15.4-1) on x86_64-pc-linux-gnu"));
-
-    // A name that begins with "postgres" still ends; the server stores it folded.
-    EXPECT_EQ(
-        PgTargetConnectionString(
-            "Provider=MSDASQL.1;Extended Properties=\"DSN=PG;DATABASE=postgres\"", "Postgres_New"),
-        "Provider=MSDASQL.1;Extended Properties=\"DSN=PG;DATABASE=postgres_new\"");
-    EXPECT_EQ(PgTargetConnectionString("DSN=PG;Database=postgres", "x"),
-              "DSN=PG;Database=postgres");
+    // Gone also when the loader cannot start.
+    EXPECT_THROW(RunOracleLoader(dir.filePath("none"), par_file, "U", "p", "DB", table), TError);
+    EXPECT_FALSE(QFile::exists(par_file));
 }
