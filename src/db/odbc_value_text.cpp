@@ -140,12 +140,19 @@ QString ShortestText(T value) {
     return QString::fromLatin1(buffer, result.ptr - buffer);
 }
 
+// By hand: the copy formats every date-time value, and the general formatter costs more than
+// fetching the row.
 void AppendDigits(QString& text, qint64 value, int width) {
-    QString digits = QString::number(value);
-    if (digits.size() < width) {
-        digits.prepend(QString(width - digits.size(), u'0'));
+    char digits[24];
+    int count = 0;
+    do {
+        digits[sizeof digits - 1 - count++] = static_cast<char>('0' + value % 10);
+        value /= 10;
+    } while (value > 0 && count < 20);
+    while (count < width) {
+        digits[sizeof digits - 1 - count++] = '0';
     }
-    text += digits;
+    text.append(QLatin1StringView(digits + sizeof digits - count, count));
 }
 
 // Reads 1..max_digits digits at pos into *value.
