@@ -2,10 +2,12 @@
 
 #include <QFile>
 #include <QMap>
+#include <QTimeZone>
 
 #include "db/connection_string.h"
 #include "db/odbc_session.h"
 #include "db/odbc_statement.h"
+#include "db/odbc_value_text.h"
 #include "db/server_kind.h"
 #include "util/error.h"
 #include "util/text_utils.h"
@@ -478,6 +480,38 @@ void TDbQuery::SetParamDateTime(const QString& name, const QDateTime& value) {
     t.minute = static_cast<SQLUSMALLINT>(time.minute());
     t.second = static_cast<SQLUSMALLINT>(time.second());
     t.fraction = static_cast<SQLUINTEGER>(time.msec()) * 1000000u;
+    impl_->params.insert(UpperLatin(name), param);
+}
+
+void TDbQuery::SetParamDateTimeText(const QString& name, const QString& text) {
+    TDateTimeValue value;
+    if (!ParseDateTimeText(text, &value)) {
+        throw TConvertError(
+            QStringLiteral("Значение «%1» параметра «%2» не является датой.").arg(text, name));
+    }
+    if (value.zoned) {
+        // Offsets are whole minutes or seconds: the fraction stays as it is.
+        const QDateTime utc = QDateTime(QDate(value.year, value.month, value.day),
+                                        QTime(value.hour, value.minute, value.second),
+                                        QTimeZone(value.offset_seconds))
+                                  .toUTC();
+        value.year = utc.date().year();
+        value.month = utc.date().month();
+        value.day = utc.date().day();
+        value.hour = utc.time().hour();
+        value.minute = utc.time().minute();
+        value.second = utc.time().second();
+    }
+    TDbQuery::TImpl::TParam param;
+    param.value.kind = TOdbcParam::TKind::DateTime;
+    SQL_TIMESTAMP_STRUCT& t = param.value.timestamp;
+    t.year = static_cast<SQLSMALLINT>(value.year);
+    t.month = static_cast<SQLUSMALLINT>(value.month);
+    t.day = static_cast<SQLUSMALLINT>(value.day);
+    t.hour = static_cast<SQLUSMALLINT>(value.hour);
+    t.minute = static_cast<SQLUSMALLINT>(value.minute);
+    t.second = static_cast<SQLUSMALLINT>(value.second);
+    t.fraction = value.nanoseconds;
     impl_->params.insert(UpperLatin(name), param);
 }
 

@@ -105,6 +105,11 @@ public:
     void SetParamNumber(const QString& name, const QString& decimal_text);
     void SetParamBytes(const QString& name, const QByteArray& value);
     void SetParamDateTime(const QString& name, const QDateTime& value);
+    // Binds the named parameter to a date-time given in the fields' text form (as AsString
+    // gives it: fractions to the nanosecond, " BC", an offset), exactly; QDateTime keeps only
+    // milliseconds. A zoned value goes as its UTC time, which both servers' sessions compare
+    // in UTC. Raises TConvertError for a text of another form.
+    void SetParamDateTimeText(const QString& name, const QString& text);
     void ClearParams();
 
     // Runs the statement and positions on its first row (Eof when there is none).

@@ -186,9 +186,11 @@ void TOdbcStatement::Execute(const QString& sql, const QList<TOdbcParam>& params
         SQLRETURN rc = SQL_SUCCESS;
         if (param.kind == TOdbcParam::TKind::DateTime) {
             param_lengths_[i] = sizeof param.timestamp;
-            // 26 characters and 6 digits: microseconds, the finest both servers keep.
+            // Microseconds, the finest PostgreSQL keeps; nanoseconds where the value has them
+            // (Oracle's TIMESTAMP(9)).
+            const SQLSMALLINT digits = param.timestamp.fraction % 1000 != 0 ? 9 : 6;
             rc = SQLBindParameter(stmt.Get(), number, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP,
-                                  SQL_TYPE_TIMESTAMP, 26, 6, &param.timestamp,
+                                  SQL_TYPE_TIMESTAMP, 20 + digits, digits, &param.timestamp,
                                   sizeof param.timestamp, &param_lengths_[i]);
         } else {
             QByteArray& bytes = param.bytes;

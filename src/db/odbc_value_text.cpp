@@ -299,23 +299,31 @@ QString DateTimeText(const TDateTimeValue& value, const QString& column) {
     return text;
 }
 
-bool ParseZonedText(QStringView text, int default_offset_seconds, TDateTimeValue* value) {
+namespace {
+
+// Both text readers: a date, a time unless time_optional lets it out, a fraction, an offset
+// (*has_offset says whether there was one) and an era.
+bool ParseText(QStringView text, bool time_optional, int default_offset_seconds,
+               TDateTimeValue* value, bool* has_offset) {
     const QStringView t = Trimmed(text);
     qsizetype pos = 0;
     TDateTimeValue v;
-    v.zoned = true;
+    *has_offset = false;
     const bool signed_year = Expect(t, pos, u'-');
     if (!ReadNumber(t, pos, 6, &v.year) || !Expect(t, pos, u'-') ||
         !ReadNumber(t, pos, 2, &v.month) || !Expect(t, pos, u'-') ||
         !ReadNumber(t, pos, 2, &v.day)) {
         return false;
     }
-    if (!Expect(t, pos, u' ') && !Expect(t, pos, u'T')) {
+    const bool date_only =
+        time_optional &&
+        (pos == t.size() || (t[pos] == u' ' && pos + 1 < t.size() && !IsDigit(t[pos + 1])));
+    if (!date_only && !Expect(t, pos, u' ') && !Expect(t, pos, u'T')) {
         return false;
     }
-    if (!ReadNumber(t, pos, 2, &v.hour) || !Expect(t, pos, u':') ||
-        !ReadNumber(t, pos, 2, &v.minute) || !Expect(t, pos, u':') ||
-        !ReadNumber(t, pos, 2, &v.second)) {
+    if (!date_only && (!ReadNumber(t, pos, 2, &v.hour) || !Expect(t, pos, u':') ||
+                       !ReadNumber(t, pos, 2, &v.minute) || !Expect(t, pos, u':') ||
+                       !ReadNumber(t, pos, 2, &v.second))) {
         return false;
     }
     if (Expect(t, pos, u'.') || Expect(t, pos, u',')) {
@@ -358,8 +366,10 @@ bool ParseZonedText(QStringView text, int default_offset_seconds, TDateTimeValue
             ReadNumber(t, pos, 2, &minutes);
         }
         v.offset_seconds = (hours * 3600 + minutes * 60 + seconds) * (west ? -1 : 1);
+        *has_offset = true;
     } else if (Expect(t, pos, u'Z')) {
         v.offset_seconds = 0;
+        *has_offset = true;
     }
     SkipBlanks(t, pos);
     const QStringView era = t.mid(pos);
@@ -377,5 +387,25 @@ bool ParseZonedText(QStringView text, int default_offset_seconds, TDateTimeValue
         v.year = -v.year;
     }
     *value = v;
+    return true;
+}
+
+}  // namespace
+
+bool ParseZonedText(QStringView text, int default_offset_seconds, TDateTimeValue* value) {
+    bool has_offset = false;
+    if (!ParseText(text, false, default_offset_seconds, value, &has_offset)) {
+        return false;
+    }
+    value->zoned = true;
+    return true;
+}
+
+bool ParseDateTimeText(QStringView text, TDateTimeValue* value) {
+    bool has_offset = false;
+    if (!ParseText(text, true, 0, value, &has_offset)) {
+        return false;
+    }
+    value->zoned = has_offset;
     return true;
 }

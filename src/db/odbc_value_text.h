@@ -50,3 +50,7 @@ QString DateTimeText(const TDateTimeValue& value, const QString& column);
 // optional), a leading "-" on the year or a trailing " BC" for years before 1. Without an offset
 // the value stands in default_offset_seconds. False when the text has another form.
 bool ParseZonedText(QStringView text, int default_offset_seconds, TDateTimeValue* value);
+
+// Reads the text form DateTimeText writes (the time may be left out for midnight); zoned when
+// it has an offset. False when the text has another form.
+bool ParseDateTimeText(QStringView text, TDateTimeValue* value);

@@ -96,6 +96,14 @@ TEST(OdbcValueText, ZonedTextsOfBothServers) {
           u"0000-01-05 10:07:09 +00:00", u"2024-01-05 10:07:09 MSK"}) {
         EXPECT_FALSE(ParseZonedText(text, 0, &unused)) << QString::fromUtf16(text).toStdString();
     }
+    // The plain text form reads back as it was written.
+    for (const char* text : {"4712-01-01 BC", "2024-01-05", "2024-01-05 00:00:00.500000",
+                             "0044-03-15 12:00:00.000001 BC", "9999-12-31 23:59:59.123456789"}) {
+        TDateTimeValue plain;
+        ASSERT_TRUE(ParseDateTimeText(QString::fromLatin1(text), &plain)) << text;
+        EXPECT_FALSE(plain.zoned);
+        EXPECT_EQ(DateTimeText(plain, QString()), QLatin1String(text));
+    }
     TDateTimeValue year_zero;
     year_zero.year = 0;
     EXPECT_THROW(DateTimeText(year_zero, QStringLiteral("D")), TConvertError);
