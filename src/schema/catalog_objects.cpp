@@ -30,10 +30,10 @@ TFieldRec* FindField(TTableRec& table, const QString& name) {
 
 // Index kinds that are no index of their own in a target: the top of an index-organized
 // table (its primary key), LOB indexes, cluster indexes, domain indexes (text search and the
-// like).
+// like, also function-based ones).
 bool IsOwnIndexType(const QString& type) {
     return type != QLatin1String("IOT - TOP") && type != QLatin1String("LOB") &&
-           type != QLatin1String("CLUSTER") && type != QLatin1String("DOMAIN");
+           type != QLatin1String("CLUSTER") && !type.contains(QLatin1String("DOMAIN"));
 }
 
 }  // namespace
