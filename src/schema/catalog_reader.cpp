@@ -56,13 +56,15 @@ bool IsCharType(const QString& type) {
 
 // The columns statement. Hidden columns are the system's (the expressions of function-based
 // indexes, unused columns); from 12c on the user's invisible columns are hidden too and are
-// kept. Identity columns exist from 12c on; before, the column is unknown and must not be
-// named. data_default is a LONG: last, after every column read by position or bound.
+// kept. Virtual columns exist from 11g on, identity columns from 12c on; before, the column
+// is unknown and must not be named. data_default is a LONG: last, after every column read by
+// position or bound.
 QString ColumnsSql(int release) {
     const bool identity = release >= 12;
     return QStringLiteral(
                "SELECT table_name,column_name,data_type,data_length,data_precision,data_scale,"
-               "nullable,char_length,char_used,virtual_column,") +
+               "nullable,char_length,char_used,") +
+           (release >= 11 ? QStringLiteral("virtual_column,") : QString()) +
            (identity ? QStringLiteral("identity_column,") : QString()) +
            QStringLiteral("data_default FROM user_tab_cols WHERE ") +
            (identity ? QStringLiteral("(hidden_column = 'NO' OR user_generated = 'YES')")
@@ -211,7 +213,8 @@ void ReadStructFrom(TDbQuery& query_from, int db_from, const QString& connect_fr
             field.size = Integer(query_from, "data_length");
         }
         field.is_null = Text(query_from, "nullable") == QLatin1String("Y");
-        field.is_virtual = Text(query_from, "virtual_column") == QLatin1String("YES");
+        field.is_virtual =
+            release >= 11 && Text(query_from, "virtual_column") == QLatin1String("YES");
         field.identity =
             release >= 12 && Text(query_from, "identity_column") == QLatin1String("YES");
         // An identity column's default is its generator's sequence call, a virtual column's

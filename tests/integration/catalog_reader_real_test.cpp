@@ -312,9 +312,10 @@ TEST_F(CatalogReaderRealTest, VersionWithoutTheGrantOfVVersion) {
     EXPECT_TRUE(read.disable_portion_read);
 }
 
-TEST_F(CatalogReaderRealTest, IdentityColumnsOnlyFrom12c) {
-    // 11g has neither user_tab_identity_cols nor the column identity_column (the emulation
-    // refuses both as 11g does); the read must not ask for them.
+TEST_F(CatalogReaderRealTest, ColumnsOfOlderReleases) {
+    // 11g has neither user_tab_identity_cols nor the column identity_column, 10g not even
+    // virtual_column (the emulation refuses them as those releases do); the read must not ask
+    // for them.
     Switch("version", "11g");
     TStructRead old;
     Read(OraEmulConnectString(kOraEmulReal), old);
@@ -325,7 +326,17 @@ TEST_F(CatalogReaderRealTest, IdentityColumnsOnlyFrom12c) {
             EXPECT_FALSE(f.identity) << f.name.toStdString();
         }
     }
+    EXPECT_TRUE(old.tables[Names(old.tables).indexOf("LINES")].fields[3].is_virtual);
     EXPECT_EQ(Dump(old.sequences), Dump(ExpectedSequences()));
+
+    Switch("version", "10g");
+    TStructRead older;
+    ReadStructFrom(query_, 1, OraEmulConnectString(kOraEmulReal), older);
+    EXPECT_EQ(older.oracle_vers,
+              "Oracle Database 10g Enterprise Edition Release 10.2.0.5.0 - 64bi");
+    EXPECT_TRUE(older.disable_portion_read);
+    ASSERT_EQ(Names(older.tables), Names(ExpectedReal()));
+    EXPECT_FALSE(older.tables[Names(older.tables).indexOf("LINES")].fields[3].is_virtual);
 
     // 23ai banners give 23.
     Switch("version", "23ai");
