@@ -7,7 +7,10 @@
 #   testbed.sh env DIR     print the shell exports that point a program at it
 #
 # DIR receives odbcinst.ini, odbc.ini (with every DIR/odbc.d/*.ini appended, so fixtures can add
-# data sources) and testbed.env. The server listens on 127.0.0.1 only, on a free port, with
+# data sources) and testbed.env. The Oracle emulation (tests/fixtures/oracle_emulation.sql, in
+# database ora_src) is reached through ORA_EMUL, through ORA_EMUL_RU in its second mode (the
+# session answers as Oracle's driver does under a Russian client) and through ORA_EMUL_REAL,
+# which holds the login of owner skerrow_real itself. The server listens on 127.0.0.1 only, on a free port, with
 # password logins (scram-sha-256) for superuser "postgres".
 set -euo pipefail
 
@@ -90,6 +93,12 @@ Port = $port
 Username = postgres
 Password = $password
 SSLmode = disable"
+    # A data source that carries its own login, for connection strings without a user name.
+    local login_real="Servername = 127.0.0.1
+Port = $port
+Username = skerrow_real
+Password = real_pass
+SSLmode = disable"
     {
         cat <<EOF
 [PostgreSQL_Test]
@@ -111,6 +120,23 @@ Fetch = 10000
 Description = Test bed, Oracle dictionary emulation
 Driver = PostgreSQL Unicode
 $common
+Database = ora_src
+UseDeclareFetch = 1
+Fetch = 10000
+
+[ORA_EMUL_RU]
+Description = Test bed, Oracle dictionary emulation answering as Oracle's driver under a Russian client
+Driver = PostgreSQL Unicode
+$common
+Database = ora_src
+UseDeclareFetch = 1
+Fetch = 10000
+ConnSettings = SELECT ora_meta.nls_russian()
+
+[ORA_EMUL_REAL]
+Description = Test bed, Oracle dictionary emulation with the credentials of owner skerrow_real
+Driver = PostgreSQL Unicode
+$login_real
 Database = ora_src
 UseDeclareFetch = 1
 Fetch = 10000

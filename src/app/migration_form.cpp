@@ -222,9 +222,9 @@ QWidget* TFormMigration::BuildStructFromPage() {
     auto* page = new QWidget;
     auto* layout = new QGridLayout(page);
 
-    ListTableFrom = NewList(
-        {QStringLiteral("Таблица"), QStringLiteral("Записей"), QStringLiteral("Primary Key")},
-        page);
+    ListTableFrom = NewList({QStringLiteral("Таблица"), QStringLiteral("Записей"),
+                             QStringLiteral("Primary Key"), QStringLiteral("Комментарий")},
+                            page);
     layout->addWidget(ListTableFrom, 0, 0, 3, 1);
 
     auto* totals = new QFormLayout;
@@ -237,29 +237,62 @@ QWidget* TFormMigration::BuildStructFromPage() {
     totals->addRow(QStringLiteral("Таблиц:"), EditSumTable);
     totals->addRow(QStringLiteral("Записей:"), EditSumRow);
     totals->addRow(QStringLiteral("Версия:"), EditVersionFrom);
+    // What the read had to take from elsewhere (the version from another view, the owner from
+    // the server); hidden when there is nothing to say.
+    LabelReadNotes = new QLabel(page);
+    LabelReadNotes->setWordWrap(true);
+    LabelReadNotes->setVisible(false);
+    totals->addRow(LabelReadNotes);
     layout->addLayout(totals, 0, 1);
 
     MemoTypes = NewMemo(page, true);
     layout->addWidget(MemoTypes, 1, 1);
-    ListKeys =
-        NewList({QStringLiteral("Ключ"), QStringLiteral("Тип"), QStringLiteral("Таблица")}, page);
+    ListKeys = NewList({QStringLiteral("Ключ"), QStringLiteral("Тип"), QStringLiteral("Таблица"),
+                        QStringLiteral("Состояние")},
+                       page);
     ListKeys->setContextMenuPolicy(Qt::DefaultContextMenu);
     layout->addWidget(ListKeys, 2, 1);
 
-    ListField = NewList({QStringLiteral("Поле"), QStringLiteral("Тип"), QStringLiteral("Размер"),
-                         QStringLiteral("Null"), QStringLiteral("По умолч."),
-                         QStringLiteral("Автоинкр."), QStringLiteral("Переименовать")},
-                        page);
+    ListField = NewList(
+        {QStringLiteral("Поле"), QStringLiteral("Тип"), QStringLiteral("Размер"),
+         QStringLiteral("Null"), QStringLiteral("По умолч."), QStringLiteral("Автоинкр."),
+         QStringLiteral("Переименовать"), QStringLiteral("Данные"), QStringLiteral("Комментарий")},
+        page);
     layout->addWidget(ListField, 0, 2, 2, 1);
-    ListUk = NewList({QStringLiteral("UK"), QStringLiteral("Поля")}, page);
+
+    // Keys, indexes and checks of the selected table; the schema's sequences.
+    TabTableDetails = new QTabWidget(page);
+    auto* keys_page = new QWidget(TabTableDetails);
+    ListUk = NewList({QStringLiteral("UK"), QStringLiteral("Поля"), QStringLiteral("Состояние")},
+                     keys_page);
     ListUk->setContextMenuPolicy(Qt::DefaultContextMenu);
-    ListFk =
-        NewList({QStringLiteral("FK"), QStringLiteral("Поля"), QStringLiteral("Ссылка")}, page);
+    ListFk = NewList({QStringLiteral("FK"), QStringLiteral("Поля"), QStringLiteral("Ссылка"),
+                      QStringLiteral("Состояние")},
+                     keys_page);
     ListFk->setContextMenuPolicy(Qt::DefaultContextMenu);
-    auto* keys = new QHBoxLayout;
+    auto* keys = new QHBoxLayout(keys_page);
+    keys->setContentsMargins(0, 0, 0, 0);
     keys->addWidget(ListUk);
     keys->addWidget(ListFk);
-    layout->addLayout(keys, 2, 2);
+    TabTableDetails->addTab(keys_page, QStringLiteral("Ключи"));
+    ListIndexes =
+        NewList({QStringLiteral("Индекс"), QStringLiteral("Уникальный"), QStringLiteral("Поля")},
+                TabTableDetails);
+    ListIndexes->setContextMenuPolicy(Qt::DefaultContextMenu);
+    TabTableDetails->addTab(ListIndexes, QStringLiteral("Индексы"));
+    ListChecks = NewList(
+        {QStringLiteral("Ограничение"), QStringLiteral("Условие"), QStringLiteral("Состояние")},
+        TabTableDetails);
+    ListChecks->setContextMenuPolicy(Qt::DefaultContextMenu);
+    TabTableDetails->addTab(ListChecks, QStringLiteral("Проверки"));
+    ListSequences =
+        NewList({QStringLiteral("Последовательность"), QStringLiteral("Следующее"),
+                 QStringLiteral("Шаг"), QStringLiteral("Минимум"), QStringLiteral("Максимум"),
+                 QStringLiteral("Цикл"), QStringLiteral("Кэш")},
+                TabTableDetails);
+    ListSequences->setContextMenuPolicy(Qt::DefaultContextMenu);
+    TabTableDetails->addTab(ListSequences, QStringLiteral("Последовательности"));
+    layout->addWidget(TabTableDetails, 2, 2);
     layout->setColumnStretch(0, 3);
     layout->setColumnStretch(1, 2);
     layout->setColumnStretch(2, 4);

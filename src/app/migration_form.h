@@ -64,8 +64,11 @@ public:
     int db_to = kDbUnknown;
     QString oracle_vers;
     TTables tables;
-    // The source's standalone sequences, read with the tables; the script creates them.
+    // The source's standalone sequences, read with the tables, for the script.
     TSequences sequences;
+    // What the last read of the source had to take from elsewhere than usual (shown on the
+    // structure page, for the copy journal).
+    QStringList read_notes;
     TWorkPaths paths;
     TCodePage code_page;
 
@@ -126,6 +129,11 @@ public:
     QTreeWidget* ListField = nullptr;
     QTreeWidget* ListUk = nullptr;
     QTreeWidget* ListFk = nullptr;
+    QLabel* LabelReadNotes = nullptr;
+    QTabWidget* TabTableDetails = nullptr;
+    QTreeWidget* ListIndexes = nullptr;
+    QTreeWidget* ListChecks = nullptr;
+    QTreeWidget* ListSequences = nullptr;
     QMenu* PopupTableFrom = nullptr;
     QAction* NDelTable = nullptr;
     QAction* NFileSave = nullptr;
@@ -201,6 +209,8 @@ public:
     void ListTableFromSelectItem(QTreeWidgetItem* item);
     // Fills the column and key lists for the table of that name (emptied when there is none).
     void ShowTableDetails(const QString& name);
+    // Empties the lists of one table's details.
+    void ClearTableDetails();
     void PopupTableFromPopup();
     void PopupFieldPopup();
     void PopupTableToPopup();

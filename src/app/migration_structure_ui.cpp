@@ -47,6 +47,8 @@ QTreeWidgetItem* SelectedRow(const QTreeWidget* list) {
 void TFormMigration::ReadStructFrom() {
     MemoTypes->clear();
     tables.clear();
+    sequences.clear();
+    read_notes.clear();
     TStructRead result;
     try {
         ::ReadStructFrom(QueryFrom, db_from, MemoText(MemoConnectFrom), result);
@@ -57,6 +59,8 @@ void TFormMigration::ReadStructFrom() {
         throw;
     }
     tables = result.tables;
+    sequences = result.sequences;
+    read_notes = result.notes;
     MemoTypes->setPlainText(result.types.join(u'\n'));
     if (result.version_read) {
         oracle_vers = result.oracle_vers;
@@ -79,9 +83,19 @@ void TFormMigration::RefreshStructFrom() {
     EditSumRow->setText(QString::number(SumRows(tables)));
     ListKeys->clear();
     FillList(ListKeys, KeyRows(tables));
+    ListSequences->clear();
+    FillList(ListSequences, SequenceRows(sequences));
+    LabelReadNotes->setText(read_notes.join(u'\n'));
+    LabelReadNotes->setVisible(!read_notes.isEmpty());
+    ClearTableDetails();
+}
+
+void TFormMigration::ClearTableDetails() {
     ListField->clear();
     ListUk->clear();
     ListFk->clear();
+    ListIndexes->clear();
+    ListChecks->clear();
     field_table_.clear();
 }
 
@@ -98,10 +112,7 @@ void TFormMigration::ListTableFromSelectItem(QTreeWidgetItem* item) {
 }
 
 void TFormMigration::ShowTableDetails(const QString& name) {
-    ListField->clear();
-    ListUk->clear();
-    ListFk->clear();
-    field_table_.clear();
+    ClearTableDetails();
     const int index = FindTable(tables, name);
     if (index < 0) {
         return;
@@ -111,6 +122,8 @@ void TFormMigration::ShowTableDetails(const QString& name) {
     FillList(ListField, FieldRows(table));
     FillList(ListUk, UniqueKeyRows(table));
     FillList(ListFk, ForeignKeyRows(table));
+    FillList(ListIndexes, IndexRows(table));
+    FillList(ListChecks, CheckRows(table));
 }
 
 void TFormMigration::PopupTableFromPopup() {

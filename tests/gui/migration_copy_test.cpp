@@ -364,7 +364,6 @@ void MigrationCopyTest::ExpectTargetStructure() {
         QStringList({
             "customers pk_customers p PRIMARY KEY (id)",
             "customers uk_customers_code u UNIQUE (code)",
-            "customers uk_customers_name_city u UNIQUE (name, city)",
             "employees fk_emp_mgr f FOREIGN KEY (manager_id) REFERENCES employees(emp_id)",
             "employees pk_emp p PRIMARY KEY (emp_id)",
             "line_notes fk_ln_ol f FOREIGN KEY (order_id, line_no) REFERENCES "
@@ -373,10 +372,16 @@ void MigrationCopyTest::ExpectTargetStructure() {
             "order_lines pk_ol p PRIMARY KEY (order_id, line_no)",
             "order_lines uk_ol_product u UNIQUE (order_id, product_code)",
             "orders fk_ord_cust f FOREIGN KEY (customer_id) REFERENCES customers(id)",
-            "orders fk_ord_cust_code f FOREIGN KEY (customer_code) REFERENCES customers(code)",
             "orders pk_ord p PRIMARY KEY (order_id)",
             "payments fk_pay_ord f FOREIGN KEY (order_id) REFERENCES orders(order_id)",
             "payments pk_payments p PRIMARY KEY (id)",
         }))
         << Str(constraints.join('\n'));
+    // The source keeps these two disabled: the script names them in a comment and creates
+    // neither.
+    const QStringList script = form_->ScriptLines();
+    for (const char* name : {"UK_CUSTOMERS_NAME_CITY", "FK_ORD_CUST_CODE"}) {
+        EXPECT_EQ(script.filter(QString::fromLatin1(name)).size(), 1) << name;
+        EXPECT_TRUE(script.filter(QString::fromLatin1(name)).value(0).startsWith("--")) << name;
+    }
 }
