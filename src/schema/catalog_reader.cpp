@@ -312,7 +312,8 @@ void ReadStructFrom(TDbQuery& query_from, int db_from, const QString& connect_fr
     // which the reference drops.
     ForEachRow(query_from,
                kConsColumns +
-                   QStringLiteral(",all_constraints.r_constraint_name,all_constraints.r_owner "
+                   QStringLiteral(",all_constraints.r_constraint_name,all_constraints.r_owner,"
+                                  "all_constraints.delete_rule "
                                   "FROM user_cons_columns,all_constraints WHERE ") +
                    kConsJoin +
                    QStringLiteral("all_constraints.constraint_type = 'R' ORDER BY "
@@ -329,6 +330,11 @@ void ReadStructFrom(TDbQuery& query_from, int db_from, const QString& connect_fr
                        TForeignKey key{constraint_name, column_name, r_constraint_name};
                        key.enabled = Text(query_from, "status") == QLatin1String("ENABLED");
                        key.validated = Text(query_from, "validated") == QLatin1String("VALIDATED");
+                       // NO ACTION is what a key does unless it says otherwise.
+                       const QString rule = Text(query_from, "delete_rule");
+                       if (rule == QLatin1String("CASCADE") || rule == QLatin1String("SET NULL")) {
+                           key.delete_rule = rule;
+                       }
                        QStringList masters;
                        // An empty reference would match every table without a primary key,
                        // and a key of another owner is never one of our tables' keys, even

@@ -65,8 +65,9 @@ inline TUniqueKey UK(const char* name, const char* columns, bool enabled = true,
 }
 
 inline TForeignKey FK(const char* name, const char* fields, const char* pk_name,
-                      bool enabled = true, bool validated = true) {
+                      bool enabled = true, bool validated = true, const char* delete_rule = "") {
     TForeignKey k;
+    k.delete_rule = QLatin1String(delete_rule);
     k.name = QLatin1String(name);
     k.fields = QLatin1String(fields);
     k.pk_name = QLatin1String(pk_name);

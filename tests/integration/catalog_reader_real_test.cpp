@@ -50,7 +50,7 @@ TTables ExpectedReal() {
             TF("MANAGER_ID", "NUMBER", 6, Y).Profile(N, "3")})
             .Pk("PK_DEPT", "(DEPT_ID)")
             .Uk({UK("UK_DEPT_CODE", "(CODE)", N, N)})
-            .Fk({FK("FK_DEPT_MGR", "(MANAGER_ID)", "EMP(EMP_ID)")}, {"EMP"})
+            .Fk({FK("FK_DEPT_MGR", "(MANAGER_ID)", "EMP(EMP_ID)", Y, Y, "SET NULL")}, {"EMP"})
             .Indexes({IX("UX_DEPT_NAME", "(NAME)", Y)}),
         TT("DOC_DEFAULTS", 2,
            {TF("ID", "NUMBER", 10, N).Profile(N, "2"),
