@@ -36,6 +36,9 @@ public:
     bool AutoCommit() const;
     void Commit();
     void Rollback();
+    // Statements of this connection that hold an open result: a commit or rollback would end
+    // what they are reading.
+    int ActiveStatements() const;
 
     struct TImpl;
     TImpl& Impl() const;
@@ -69,6 +72,9 @@ public:
     void SetParamNumber(const QString& name, const QString& decimal_text);
     void SetParamBytes(const QString& name, const QByteArray& value);
     void SetParamDateTime(const QString& name, const QDateTime& value);
+    // The same with the fraction of the second given exactly, in nanoseconds, instead of the
+    // milliseconds a QDateTime holds.
+    void SetParamDateTime(const QString& name, const QDateTime& value, qint32 nanoseconds);
     void ClearParams();
 
     // Runs the statement and positions on its first row (Eof when there is none).
