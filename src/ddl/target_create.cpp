@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "db/odbc.h"
+#include "ddl/script_gen.h"
 #include "util/error.h"
 #include "util/text_utils.h"
 
@@ -67,7 +68,7 @@ void CreatePostgres(const TTargetSpec& spec, TDbConnection& connection_to, TDbQu
     Reconnect(connection_to, PgTargetConnectionString(spec.connect_to, spec.user));
     {
         TParamCheckOff off(query_to);
-        Execute(query_to, spec.script);
+        Execute(query_to, SplitAfterCopy(spec.script).before_copy);
     }
     for (const QString& sql : PgGrantStatements(spec.user)) {
         Execute(query_to, sql);
@@ -90,7 +91,7 @@ void CreateOracle(const TTargetSpec& spec, TDbConnection& connection_to, TDbQuer
     }
     Reconnect(connection_to, OraTargetConnectionString(spec.connect_to, spec.user, spec.password));
     TParamCheckOff off(query_to);
-    for (const QString& sql : SplitOraScript(spec.script)) {
+    for (const QString& sql : SplitOraScript(SplitAfterCopy(spec.script).before_copy)) {
         Execute(query_to, sql);
     }
 }
@@ -187,6 +188,22 @@ QStringList SplitOraScript(const QString& script) {
     return parts;
 }
 
+TScriptParts SplitAfterCopy(const QString& script) {
+    const QString marker = kAfterCopyMarker.trimmed();
+    qsizetype start = 0;
+    while (start <= script.size()) {
+        qsizetype end = script.indexOf(u'\n', start);
+        if (end < 0) {
+            end = script.size();
+        }
+        if (QStringView(script).mid(start, end - start).trimmed() == marker) {
+            return {script.left(start), script.mid(std::min(end + 1, script.size()))};
+        }
+        start = end + 1;
+    }
+    return {script, QString()};
+}
+
 TTargetResult CreateTarget(const TTargetSpec& spec, TDbConnection& connection_to,
                            TDbQuery& query_to, const std::function<void()>& prepare_copy) {
     TTargetResult result;
@@ -201,6 +218,7 @@ TTargetResult CreateTarget(const TTargetSpec& spec, TDbConnection& connection_to
         if (prepare_copy) {
             prepare_copy();
         }
+        result.after_copy = SplitAfterCopy(spec.script).after_copy;
         result.ok = true;
         return result;
     } catch (const TError& e) {

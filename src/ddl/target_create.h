@@ -31,7 +31,18 @@ struct TTargetResult {
     QString version;
     // Text for the result label when ok is false.
     QString error;
+    // The script after its after-copy marker: left for the copy to run after its last table.
+    QString after_copy;
 };
+
+// The script split at its after-copy marker line (kAfterCopyMarker, script_gen.h): the part
+// target creation runs, and the rest after the marker line. Without a marker everything is
+// run at creation.
+struct TScriptParts {
+    QString before_copy;
+    QString after_copy;
+};
+TScriptParts SplitAfterCopy(const QString& script);
 
 // One statement of a creation sequence; errors of some are expected (an object left by an
 // earlier run, or one that is not there yet) and do not stop the sequence.
@@ -87,8 +98,9 @@ QStringList SplitOraScript(const QString& script);
 
 // --- The sequence -------------------------------------------------------------------------
 
-// Drops and re-creates the target, reconnects connection_to into it and runs the script
-// through query_to; on success calls prepare_copy (when given). Never raises: a failure ends
+// Drops and re-creates the target, reconnects connection_to into it and runs the script up to
+// its after-copy marker through query_to (the rest goes to the result); on success calls
+// prepare_copy (when given). Never raises: a failure ends
 // the sequence and its text is returned, on an Oracle target followed by ": " and the SQL
 // query_to held at that moment. Parameter checking of query_to is on again afterwards.
 TTargetResult CreateTarget(const TTargetSpec& spec, TDbConnection& connection_to,
