@@ -3,8 +3,6 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -14,9 +12,9 @@
 #include <QTreeWidget>
 
 #include "app/migration_form.h"
-#include "util/questions.h"
 #include "schema/ora_time_format.h"
 #include "schema/table_sort.h"
+#include "util/questions.h"
 
 void TFormMigration::ShowPage(QWidget* page, bool visible) {
     const int index = PageControl1->indexOf(page);
@@ -142,7 +140,14 @@ void TFormMigration::BtnNextClick() {
     }
     Guarded([this] {
         is_done = false;
-        if (step == 3 && QFileInfo::exists(paths.file_temp)) {
+        // An unfinished copy leaves its checkpoint file, or, when that is gone, its state
+        // table in the new database.
+        bool unfinished = false;
+        if (step == 3) {
+            FillCopySettings();
+            unfinished = copy_engine.FindUnfinished(paths.file_temp);
+        }
+        if (unfinished) {
             if (questions_->AskOkCancel(
                     QStringLiteral("Обнаружена незавершенная миграция"),
                     QStringLiteral("Продолжить выполнение незавершенной миграции?"))) {
@@ -152,7 +157,7 @@ void TFormMigration::BtnNextClick() {
                 SortTables(tables);
                 LoadFromTmpFile();
             } else {
-                QFile::remove(paths.file_temp);
+                copy_engine.DiscardCheckpoint(paths.file_temp);
                 step = 4;
                 is_done = false;
             }
@@ -189,10 +194,8 @@ void TFormMigration::BtnContinueClick() {
     if (step != 7) {
         return;
     }
+    // The checkpoint stays: the copy goes on writing it after every statement.
     step = 6;
-    if (QFileInfo::exists(paths.file_temp)) {
-        QFile::remove(paths.file_temp);
-    }
 }
 
 bool TFormMigration::FormCloseQuery() {
