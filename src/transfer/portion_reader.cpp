@@ -89,7 +89,18 @@ void TPortionReader::Next() {
             FindKeyColumns();
         }
         for (size_t i = 0; i < key_index_.size(); ++i) {
-            last_key_[qsizetype(i)] = rows_->Field(key_index_[i]).AsString();
+            const TDbField& field = rows_->Field(key_index_[i]);
+            QString value = field.AsString();
+            // The next portion starts after this value: one that lost its fraction of a second
+            // would start before rows already taken.
+            if (plan_.key.types[qsizetype(i)] == TKeyType::DateTime &&
+                field.Category() == TFieldCategory::DateTime && !value.contains(u'.') &&
+                field.AsDateTime().time().msec() != 0) {
+                throw TConvertError(QStringLiteral("Значение ключа «%1» столбца %2 прочитано без "
+                                                   "долей секунды; читать таблицу по ключу нельзя")
+                                        .arg(value, plan_.key.columns[qsizetype(i)]));
+            }
+            last_key_[qsizetype(i)] = std::move(value);
         }
     }
     rows_->Next();

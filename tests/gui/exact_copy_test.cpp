@@ -158,6 +158,13 @@ protected:
     }
 
     QStringList SourceRows(const QString& table) { return source_->Rows(Source(table)); }
+    static QStringList FileLines(const QString& path) {
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly)) {
+            return {};
+        }
+        return QString::fromLatin1(file.readAll()).split("\r\n", Qt::SkipEmptyParts);
+    }
     static QString Source(const QString& table) { return "skerrow_exact." + table.toLower(); }
 
     // Compares every table with what it should hold, records the figures and asserts them.
@@ -229,6 +236,9 @@ TEST_F(ExactCopyTest, KilledProcessResumesExactly) {
         QStringList args{i == 0 ? QStringLiteral("fresh") : QStringLiteral("resume")};
         if (i < kExactTables.size()) {
             args << kExactTables[i] << QStringLiteral("600");
+        } else {
+            // With the file gone, the state table in the target still finds the copy.
+            ASSERT_TRUE(QFile::remove(form_->paths.file_temp));
         }
         runner.setProcessChannelMode(QProcess::ForwardedErrorChannel);
         runner.start(QStringLiteral(SKERROW_EXACT_RUNNER), args);
@@ -332,4 +342,50 @@ TEST_F(ExactCopyTest, SourceRowsDeletedAndAddedBetweenPauseAndResume) {
     ASSERT_NO_FATAL_FAILURE(RunToEnd());
     source_->Exec("DROP TABLE IF EXISTS public.exact_before");
     Check("source rows deleted and added", expected);
+}
+
+TEST_F(ExactCopyTest, RefusedCheckpointLeavesTheOperatorAFreshStart) {
+    ASSERT_NO_FATAL_FAILURE(Drive(false));
+    ASSERT_NO_FATAL_FAILURE(TickToMiddle(QStringLiteral("EX_PK")));
+    form_->BtnPauseClick();
+    // A checkpoint that claims more rows than the target got, and no state table to correct it.
+    const QString file_temp = form_->paths.file_temp;
+    QStringList lines = FileLines(file_temp);
+    const qint64 claimed = lines[1].toLongLong() + 1000;
+    lines[1] = QString::number(claimed);
+    form_.reset();
+    TPg(kExactTarget).Exec("DROP TABLE skerrow_copy_state");
+    {
+        QFile file(file_temp);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write((lines.join("\r\n") + "\r\n").toLatin1());
+    }
+    NewForm();
+    EXPECT_FALSE(DriveToCopy(*form_, questions_, true).isEmpty());
+    ASSERT_EQ(questions_.Count("error"), 1);
+    const QString refusal = questions_.asked.last().text;
+    EXPECT_TRUE(
+        refusal.contains("Контрольная точка не согласуется с новой БД: в таблице EX_PK "
+                         "сейчас строк " +
+                         QString::number(claimed - 1000) +
+                         ", а по контрольной точке их должно быть " + QString::number(claimed)))
+        << Str(refusal);
+    EXPECT_TRUE(refusal.contains("откажитесь от продолжения незавершенной миграции"));
+    form_->TimerCheckTimer();
+    EXPECT_FALSE(form_->BtnNext->isEnabled());
+    // Back to the settings, the offer declined: the script is made and the target anew.
+    form_->BtnPrevClick();
+    form_->BtnPrevClick();
+    ASSERT_EQ(form_->step, 3);
+    questions_.ok_answers = {false};
+    form_->BtnNextClick();
+    ASSERT_EQ(form_->step, 4);
+    EXPECT_FALSE(QFile::exists(file_temp));
+    form_->TimerCheckTimer();
+    form_->BtnNextClick();
+    form_->TimerCheckTimer();
+    ASSERT_EQ(Str(form_->LabelResStruct->text()), "Ok");
+    form_->BtnNextClick();
+    ASSERT_NO_FATAL_FAILURE(RunToEnd());
+    Check("checkpoint refused, copy afresh");
 }

@@ -277,6 +277,26 @@ TEST_F(CopyEngineTest, OracleLoaderIsAwaitedBeforeTheSequenceMoves) {
     EXPECT_EQ(QString::fromUtf8(args.readAll()), "userid=NEWU/p w@XE\ncontrol=" + control +
                                                      "\nerrors=100\nbad=" + dir.path() +
                                                      "/LOADED.log\n");
+
+    // A loader that fails stops the copy with what it said; the table is not done.
+    const QString failing = dir.filePath("failing.sh");
+    {
+        QFile file(failing);
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly));
+        file.write("#!/bin/sh\necho 'SQL*Loader-350: Syntax error at line 1.'\nexit 1\n");
+    }
+    QFile::setPermissions(failing,
+                          QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
+    s.loader_program = failing;
+    rig->engine.PrepareCopy(0);
+    try {
+        rig->engine.CopyData();
+        ADD_FAILURE() << "a failed load counted as done";
+    } catch (const TError& e) {
+        EXPECT_TRUE(e.Message().contains("SQL*Loader-350: Syntax error at line 1."))
+            << e.Message().toStdString();
+    }
+    EXPECT_EQ(rig->engine.IndTable(), 0);
 }
 
 TEST_F(CopyEngineTest, ResumeIntoOracleTargetLogsInAsTheNewUser) {
