@@ -175,17 +175,37 @@ void TCopyEngine::TableUnit(const TTableRec& table) {
     }
 }
 
+namespace {
+
+// A part of the section that holds only comments (a constraint left out, say) is no statement:
+// a server would answer it with an error or with nothing.
+bool HasStatement(const QString& text) {
+    qsizetype pos = 0;
+    while (pos < text.size()) {
+        if (text[pos].isSpace()) {
+            ++pos;
+        } else if (QStringView(text).mid(pos).startsWith(u"--")) {
+            const qsizetype end = text.indexOf(u'\n', pos);
+            pos = end < 0 ? text.size() : end + 1;
+        } else if (QStringView(text).mid(pos).startsWith(u"/*")) {
+            const qsizetype end = text.indexOf(QStringLiteral("*/"), pos + 2);
+            pos = end < 0 ? text.size() : end + 2;
+        } else {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
 QStringList TCopyEngine::AfterCopyStatements() const {
-    if (after_copy_.trimmed().isEmpty()) {
-        return {};
-    }
-    if (settings_.db_to != kDbOracle) {
-        return {after_copy_};
-    }
+    const QStringList parts =
+        settings_.db_to == kDbOracle ? SplitOraScript(after_copy_) : QStringList{after_copy_};
     QStringList statements;
-    for (const QString& statement : SplitOraScript(after_copy_)) {
-        if (!statement.trimmed().isEmpty()) {
-            statements << statement;
+    for (const QString& part : parts) {
+        if (HasStatement(part)) {
+            statements << part;
         }
     }
     return statements;

@@ -311,6 +311,14 @@ TEST_F(ExactEngineTest, AfterCopySectionRunsWhenTheLastTableIsDoneAlsoAfterAResu
         << error;
     EXPECT_TRUE(failing->query_to.Text().contains("REFERENCES gone"));
     EXPECT_EQ(PgValue(kTarget, "SELECT count(*) FROM tree"), "300");
+
+    // A section of comments only (every constraint left out) has nothing to run.
+    failing.reset();
+    auto comments = NewRig({tree}, 50, 100);
+    CreateTargetFor(*comments, create + kAfterCopyMarker +
+                                   "\r\n-- CONSTRAINT FK_TREE FOREIGN KEY(PARENT) (отключён)\r\n"
+                                   "/* and a block */\r\n");
+    EXPECT_GT(RunToEnd(*comments), 0);
 }
 
 TEST_F(ExactEngineTest, SequencesFollowTheLargestKeyUnderAnyName) {
