@@ -11,6 +11,7 @@
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTimer>
+#include <functional>
 
 #include "../integration/ora_emulation.h"
 #include "app/migration_form.h"
@@ -38,8 +39,10 @@ inline QString ExactTargetString(const QString& database = QStringLiteral("postg
 
 // From a new window to step 6 with the copy begun (resume: by accepting the offer at step 3,
 // which must then come). The empty text on success, else what went wrong.
+// edit_script, when given, edits the generated script at step 4 as an operator would.
 inline QString DriveToCopy(TFormMigration& form, TScriptedQuestions& questions, bool resume,
-                           int portion_read = 250, int portion_write = 40) {
+                           const std::function<void()>& edit_script = {}, int portion_read = 250,
+                           int portion_write = 40) {
     form.TimerCheck->stop();
     form.copy_slice_ms = 0;
     form.MemoConnectFrom->setPlainText(OraEmulConnectString(kOraEmulExact));
@@ -71,6 +74,9 @@ inline QString DriveToCopy(TFormMigration& form, TScriptedQuestions& questions, 
     }
     form.TimerCheckTimer();
     if (!resume) {
+        if (edit_script) {
+            edit_script();
+        }
         form.BtnNextClick();
         form.TimerCheckTimer();
     }

@@ -11,6 +11,7 @@
 #include <csignal>
 #include <map>
 
+#include "ddl/script_gen.h"
 #include "exact_copy_drive.h"
 #include "migration_copy_testbed.h"
 
@@ -109,8 +110,8 @@ protected:
         questions_.asked.clear();
         form_ = std::make_unique<TFormMigration>(&questions_);
     }
-    void Drive(bool resume) {
-        const QString error = DriveToCopy(*form_, questions_, resume);
+    void Drive(bool resume, const std::function<void()>& edit_script = {}) {
+        const QString error = DriveToCopy(*form_, questions_, resume, edit_script);
         ASSERT_TRUE(error.isEmpty()) << Str(error);
     }
     // A new run of the program that accepts the offer to resume.
@@ -388,4 +389,22 @@ TEST_F(ExactCopyTest, RefusedCheckpointLeavesTheOperatorAFreshStart) {
     form_->BtnNextClick();
     ASSERT_NO_FATAL_FAILURE(RunToEnd());
     Check("checkpoint refused, copy afresh");
+}
+
+TEST_F(ExactCopyTest, OperatorsAfterCopySectionRunsAtTheEndAlsoAfterAResume) {
+    // The operator adds to the script's last section: it runs only when the data is in, also
+    // when the copy ends in another run.
+    const QString constraint = "SELECT count(*) FROM pg_constraint WHERE conname = 'ex_uk_late'";
+    ASSERT_NO_FATAL_FAILURE(Drive(false, [&] {
+        form_->MemoScript->appendPlainText(kAfterCopyMarker +
+                                           "\nALTER TABLE ex_uk ADD CONSTRAINT "
+                                           "ex_uk_late CHECK (amount > 0);");
+    }));
+    ASSERT_NO_FATAL_FAILURE(TickToMiddle(QStringLiteral("EX_PK")));
+    EXPECT_EQ(TPg(kExactTarget).Value(constraint), "0");
+    form_->BtnPauseClick();
+    ASSERT_NO_FATAL_FAILURE(Resume());
+    ASSERT_NO_FATAL_FAILURE(RunToEnd());
+    EXPECT_EQ(TPg(kExactTarget).Value(constraint), "1");
+    Check("after-copy section, new run");
 }
