@@ -138,6 +138,9 @@ void TCopyEngine::TableUnit(const TTableRec& table) {
     bool finished = false;
     bool wrote = false;
     if (!reader_.IsOpen()) {
+        // Read anew before every open: the operator may change the addition while the copy
+        // waits.
+        plan_index_ = -1;
         const TReadPlan& plan = PlanFor(pending_.ind_table);
         // Rows in the target that a new read would copy again: a table without a key after a
         // stop, a table that changed its key, or one that is now loaded from a file.
@@ -316,8 +319,6 @@ void TCopyEngine::EmptyTargetTable(const TTableRec& table) {
 }
 
 void TCopyEngine::OpenReader(const TTableRec& table) {
-    // Read anew for every open: the operator may change the addition while the copy waits.
-    plan_index_ = -1;
     const TReadPlan& plan = PlanFor(pending_.ind_table);
     progress_.panel_info = table.name;
     reader_.Open(table, plan, pending_.key, settings_.portion_read);
