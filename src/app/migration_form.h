@@ -80,7 +80,8 @@ public:
     TDbQuery QueryTo{ADOConnectionTo};
     // The copy works on the window's own table model, so edits of the target list (query
     // additions, data files) reach it without being handed over.
-    TCopyEngine copy_engine{tables, QueryFrom, TableFrom, ADOConnectionTo, QueryTo};
+    TCopyEngine copy_engine{tables,    ADOConnectionFrom, QueryFrom,
+                            TableFrom, ADOConnectionTo,   QueryTo};
     // How long one tick at step 6 runs copy units back to back before it returns to the event
     // loop. Each unit executes at most one statement, so Pause, the close question and painting
     // still answer within about a tick; 0 runs exactly one unit per tick. While the timer runs,

@@ -329,6 +329,14 @@ void TDbConnection::SetAutoCommit(bool on) {
     impl_->autocommit = on;
 }
 
+int TDbConnection::ActiveStatements() const {
+    int active = 0;
+    for (const TOdbcStatement* statement : impl_->statements) {
+        active += statement->Active() ? 1 : 0;
+    }
+    return active;
+}
+
 bool TDbConnection::AutoCommit() const {
     return impl_->autocommit;
 }
@@ -468,6 +476,10 @@ void TDbQuery::SetParamBytes(const QString& name, const QByteArray& value) {
 }
 
 void TDbQuery::SetParamDateTime(const QString& name, const QDateTime& value) {
+    SetParamDateTime(name, value, value.time().msec() * 1000000);
+}
+
+void TDbQuery::SetParamDateTime(const QString& name, const QDateTime& value, qint32 nanoseconds) {
     TDbQuery::TImpl::TParam param;
     param.value.kind = TOdbcParam::TKind::DateTime;
     const QDate date = value.date();
@@ -479,7 +491,7 @@ void TDbQuery::SetParamDateTime(const QString& name, const QDateTime& value) {
     t.hour = static_cast<SQLUSMALLINT>(time.hour());
     t.minute = static_cast<SQLUSMALLINT>(time.minute());
     t.second = static_cast<SQLUSMALLINT>(time.second());
-    t.fraction = static_cast<SQLUINTEGER>(time.msec()) * 1000000u;
+    t.fraction = static_cast<SQLUINTEGER>(nanoseconds);
     impl_->params.insert(UpperLatin(name), param);
 }
 

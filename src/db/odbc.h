@@ -67,6 +67,9 @@ public:
     bool AutoCommit() const;
     void Commit();
     void Rollback();
+    // Statements of this connection that hold an open result: a commit or rollback would end
+    // what they are reading.
+    int ActiveStatements() const;
 
     struct TImpl;
     TImpl& Impl() const;
@@ -110,6 +113,10 @@ public:
     // milliseconds. A zoned value goes as its UTC time, which both servers' sessions compare
     // in UTC. Raises TConvertError for a text of another form.
     void SetParamDateTimeText(const QString& name, const QString& text);
+
+    // The same with the fraction of the second given exactly, in nanoseconds, instead of the
+    // milliseconds a QDateTime holds.
+    void SetParamDateTime(const QString& name, const QDateTime& value, qint32 nanoseconds);
     void ClearParams();
 
     // Runs the statement and positions on its first row (Eof when there is none).
