@@ -88,6 +88,8 @@ public:
     void SetCopyOff(qint64 copy_off);
     // The moment the copy step began; the elapsed time starts empty.
     void StartTiming(const QDateTime& time_step);
+    // Moves that moment on by msecs: time the copy stood paused is no copy time.
+    void ShiftTiming(qint64 msecs);
 
     // One unit of work. Raises on any failure; the rows of a failed statement are then not
     // counted, and the next call (or a resume) reads them again.
