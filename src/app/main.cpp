@@ -6,10 +6,12 @@
 
 #include "app/about_form.h"
 #include "app/migration_form.h"
+#include "app/qt_translations.h"
 #include "db/connect_string_form.h"
 
 int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
+    LoadQtTranslations(&app);
     QApplication::setOrganizationName(QString::fromLatin1(kSettingsOrganisation));
     QApplication::setApplicationName(QString::fromLatin1(kSettingsApplication));
     // The title lives in the main window's caption and the error reports; it is not set as
