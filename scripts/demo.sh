@@ -112,7 +112,7 @@ print_target() {
     if [ -x "$settings_tool" ]; then
         { IFS= read -r user && IFS= read -r password; } < <("$settings_tool" target) || true
     fi
-    log "target: database $user, owner $user, password $password (made at step 5 of the wizard)"
+    log "new database: $user, owner $user, password $password (made at step 5 of the wizard)"
     log "psql: PGPASSWORD=$(printf %q "$password") $pg_bin/psql -h 127.0.0.1 -p $port" \
         "-U $(printf %q "$user") -d $(printf %q "$user")"
 }

@@ -89,3 +89,9 @@ QString TGroupedNumberDelegate::displayText(const QVariant& value, const QLocale
     const QString grouped = GroupDigitsText(text);
     return grouped != text ? grouped : QStyledItemDelegate::displayText(value, locale);
 }
+
+void TGroupedNumberDelegate::initStyleOption(QStyleOptionViewItem* option,
+                                             const QModelIndex& index) const {
+    QStyledItemDelegate::initStyleOption(option, index);
+    option->displayAlignment = Qt::AlignRight | Qt::AlignVCenter;
+}

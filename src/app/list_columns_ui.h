@@ -35,9 +35,13 @@ private:
     bool fit_posted_ = false;
 };
 
-// Shows a column of whole numbers with their digits grouped; the rows keep the plain digits.
+// Shows a column of whole numbers with their digits grouped and aligned on the right; the rows
+// keep the plain digits.
 class TGroupedNumberDelegate : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;
     QString displayText(const QVariant& value, const QLocale& locale) const override;
+
+protected:
+    void initStyleOption(QStyleOptionViewItem* option, const QModelIndex& index) const override;
 };
