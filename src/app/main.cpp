@@ -6,6 +6,7 @@
 
 #include "app/about_form.h"
 #include "app/migration_form.h"
+#include "app/qt_translations.h"
 #include "db/connect_string_form.h"
 #include "db/odbc.h"
 
@@ -13,6 +14,7 @@ int main(int argc, char* argv[]) {
     // Before anything loads an Oracle client: it reads NLS_LANG once, when it starts.
     PrepareOracleClientEnvironment();
     QApplication app(argc, argv);
+    LoadQtTranslations(&app);
     QApplication::setOrganizationName(QString::fromLatin1(kSettingsOrganisation));
     QApplication::setApplicationName(QString::fromLatin1(kSettingsApplication));
     // The title lives in the main window's caption and the error reports; it is not set as

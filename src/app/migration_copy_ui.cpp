@@ -21,6 +21,7 @@
 #include "export/postgre_data_file_form.h"
 #include "export/table_export.h"
 #include "schema/structure_browser.h"
+#include "util/number_text.h"
 #include "util/questions.h"
 #include "util/secrets.h"
 
@@ -70,8 +71,7 @@ void TFormMigration::ShowPreparedCopy(const QList<TTableToRow>& rows) {
         items.append(new QTreeWidgetItem({row.name, row.rows, row.query_addi, row.from_file}));
     }
     ListTableTo->addTopLevelItems(items);
-    const TCopyProgress& progress = copy_engine.Progress();
-    SetGauge(GaugeTable, progress.gauge_table_position, progress.gauge_table_max);
+    ShowTableGauge();
     MemoError->clear();
     MemoCopy->clear();
 }
@@ -118,9 +118,9 @@ void TFormMigration::ShowCopyProgress() {
     if (!progress.panel_info.isEmpty()) {
         PanelInfo->setText(progress.panel_info);
     }
-    SetGauge(GaugeTable, progress.gauge_table_position, progress.gauge_table_max);
+    ShowTableGauge();
     SetGauge(GaugeRow, progress.gauge_row_position, progress.gauge_row_max);
-    LabelN->setText(progress.label_n);
+    LabelN->setText(GroupDigitsText(progress.label_n));
     LabelTime->setText(progress.label_time);
     if (progress.new_lines.isEmpty()) {
         return;

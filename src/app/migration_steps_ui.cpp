@@ -37,6 +37,7 @@ void TFormMigration::TimerCheckTimer() {
     ShowPage(TabCopyData, step == 6 || step == 7 || step == 9);
     ShowPage(TabError, step == 8);
 
+    TrackPausedTime();
     if (!report_open_) {
         RunStepWork();
     }
@@ -74,6 +75,7 @@ void TFormMigration::TimerCheckTimer() {
     BtnPrev->setEnabled(step >= 2 && step <= 5);
     BtnPause->setEnabled(step == 6);
     BtnContinue->setEnabled(step == 7);
+    ShowStepState();
 }
 
 void TFormMigration::RunStepWork() {

@@ -16,6 +16,7 @@
 #include "schema/catalog_reader.h"
 #include "schema/structure_browser.h"
 #include "util/error.h"
+#include "util/number_text.h"
 #include "util/questions.h"
 #include "util/text_file.h"
 
@@ -79,8 +80,8 @@ void TFormMigration::ReadStructFrom() {
 void TFormMigration::RefreshStructFrom() {
     ListTableFrom->clear();
     FillList(ListTableFrom, TableListRows(tables));
-    EditSumTable->setText(QString::number(ListTableFrom->topLevelItemCount()));
-    EditSumRow->setText(QString::number(SumRows(tables)));
+    EditSumTable->setText(GroupDigits(ListTableFrom->topLevelItemCount()));
+    EditSumRow->setText(GroupDigits(SumRows(tables)));
     ListKeys->clear();
     FillList(ListKeys, KeyRows(tables));
     ListSequences->clear();

@@ -76,6 +76,12 @@ void TCopyEngine::StartTiming(const QDateTime& time_step) {
     progress_.label_time.clear();
 }
 
+void TCopyEngine::ShiftTiming(qint64 msecs) {
+    if (time_step_.isValid()) {
+        time_step_ = time_step_.addMSecs(msecs);
+    }
+}
+
 void TCopyEngine::CopyData() {
     progress_.new_lines.clear();
     progress_.panel_info.clear();

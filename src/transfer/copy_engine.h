@@ -104,6 +104,8 @@ public:
     const QString& AfterCopy() const { return after_copy_; }
     // The moment the copy step began; the elapsed time starts empty.
     void StartTiming(const QDateTime& time_step);
+    // Moves that moment on by msecs: time the copy stood paused is no copy time.
+    void ShiftTiming(qint64 msecs);
 
     // One unit of work. Raises on any failure; the unit's transaction is then rolled back,
     // its rows are not counted, and the next call (or a resume) reads them again.
