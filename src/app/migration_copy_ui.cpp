@@ -3,7 +3,9 @@
 // table list.
 
 #include <QAction>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -15,11 +17,13 @@
 #include <climits>
 
 #include "app/migration_form.h"
-#include "util/questions.h"
 #include "ddl/target_create.h"
 #include "export/postgre_data_file_form.h"
 #include "export/table_export.h"
 #include "schema/structure_browser.h"
+#include "util/number_text.h"
+#include "util/questions.h"
+#include "util/secrets.h"
 
 namespace {
 
@@ -52,6 +56,7 @@ void TFormMigration::FillCopySettings() {
     settings.user = EditUser->text();
     settings.password = EditPassword->text();
     settings.file_addi = paths.file_addi;
+    settings.file_temp = paths.file_temp;
     settings.render.int_type_index = ComboIntType->currentIndex();
     settings.render.date_time_format = EditDateTimeFormat->text();
     // Step 3 puts the target's format in; only a format the operator typed over it is used.
@@ -68,8 +73,7 @@ void TFormMigration::ShowPreparedCopy(const QList<TTableToRow>& rows) {
         items.append(new QTreeWidgetItem({row.name, row.rows, row.query_addi, row.from_file}));
     }
     ListTableTo->addTopLevelItems(items);
-    const TCopyProgress& progress = copy_engine.Progress();
-    SetGauge(GaugeTable, progress.gauge_table_position, progress.gauge_table_max);
+    ShowTableGauge();
     MemoError->clear();
     MemoCopy->clear();
 }
@@ -77,26 +81,35 @@ void TFormMigration::ShowPreparedCopy(const QList<TTableToRow>& rows) {
 void TFormMigration::WriteStructTo() {
     ListTableTo->clear();
     FillCopySettings();
+    // The target is made anew: a checkpoint of an earlier copy into it can only mislead.
+    QFile::remove(paths.file_temp);
+    QFile::remove(AfterCopyFile(paths.file_temp));
     TTargetSpec spec;
     spec.db_to = db_to;
     spec.connect_to = MemoText(MemoConnectTo);
     spec.user = EditUser->text();
     spec.password = EditPassword->text();
     spec.script = MemoText(MemoScript);
+    spec.grant_dba = CheckGrantDba->isChecked();
     QList<TTableToRow> rows;
-    const TTargetResult result = CreateTarget(spec, ADOConnectionTo, QueryTo, [&] {
-        copy_engine.SetCopyOff(0);
-        rows = copy_engine.PrepareCopy(0);
-    });
+    // An existing database with tables is dropped only after the operator's OK.
+    const TTargetResult result = CreateTarget(
+        spec, ADOConnectionTo, QueryTo,
+        [&] {
+            copy_engine.SetCopyOff(0);
+            rows = copy_engine.PrepareCopy(0);
+        },
+        questions_);
     EditVersionTo->setText(result.version);
     if (db_to == kDbOracle && !result.version.isEmpty()) {
         // The statement form of the copy goes by the target's version from here on.
         oracle_vers = result.version;
     }
     if (result.ok) {
+        copy_engine.SetAfterCopy(result.after_copy);
         ShowPreparedCopy(rows);
     } else {
-        LabelResStruct->setText(result.error);
+        LabelResStruct->setText(MaskSecrets(result.error));
     }
     PanelInfo->setText(QString());
     is_done = true;
@@ -107,9 +120,9 @@ void TFormMigration::ShowCopyProgress() {
     if (!progress.panel_info.isEmpty()) {
         PanelInfo->setText(progress.panel_info);
     }
-    SetGauge(GaugeTable, progress.gauge_table_position, progress.gauge_table_max);
+    ShowTableGauge();
     SetGauge(GaugeRow, progress.gauge_row_position, progress.gauge_row_max);
-    LabelN->setText(progress.label_n);
+    LabelN->setText(GroupDigitsText(progress.label_n));
     LabelTime->setText(progress.label_time);
     if (progress.new_lines.isEmpty()) {
         return;
@@ -156,6 +169,11 @@ void TFormMigration::LoadFromTmpFile() {
     LabelResStruct->clear();
     FillCopySettings();
     ShowPreparedCopy(copy_engine.LoadFromTmpFile(paths.file_temp));
+    if (db_to == kDbOracle && !copy_engine.TargetVersion().isEmpty()) {
+        // Target creation, which reads the target's version, did not run in this run.
+        oracle_vers = copy_engine.TargetVersion();
+        EditVersionTo->setText(oracle_vers);
+    }
 }
 
 void TFormMigration::NFileSaveClick() {

@@ -1,10 +1,9 @@
 // The stage driver: the tick that shows the page of the step, runs the step's work and enables
 // the buttons, and the buttons that move between steps.
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -14,9 +13,10 @@
 #include <QTreeWidget>
 
 #include "app/migration_form.h"
-#include "util/questions.h"
 #include "schema/ora_time_format.h"
 #include "schema/table_sort.h"
+#include "util/questions.h"
+#include "util/secrets.h"
 
 void TFormMigration::ShowPage(QWidget* page, bool visible) {
     const int index = PageControl1->indexOf(page);
@@ -37,6 +37,7 @@ void TFormMigration::TimerCheckTimer() {
     ShowPage(TabCopyData, step == 6 || step == 7 || step == 9);
     ShowPage(TabError, step == 8);
 
+    TrackPausedTime();
     if (!report_open_) {
         RunStepWork();
     }
@@ -56,6 +57,7 @@ void TFormMigration::TimerCheckTimer() {
             LabelIntType->setVisible(postgres);
             EditDateTimeFormat->setVisible(oracle);
             LabelDateTimeFormat->setVisible(oracle);
+            CheckGrantDba->setVisible(oracle);
             // The password may stay empty.
             next = !EditUser->text().isEmpty();
             break;
@@ -73,6 +75,7 @@ void TFormMigration::TimerCheckTimer() {
     BtnPrev->setEnabled(step >= 2 && step <= 5);
     BtnPause->setEnabled(step == 6);
     BtnContinue->setEnabled(step == 7);
+    ShowStepState();
 }
 
 void TFormMigration::RunStepWork() {
@@ -126,10 +129,10 @@ void TFormMigration::RunStepWork() {
 
 void TFormMigration::CopyFailed(const QString& message) {
     // The two statements and the message stay on the error page; the checkpoint lets a later
-    // run resume.
-    MemoError->appendPlainText(QueryFrom.Text());
-    MemoError->appendPlainText(QueryTo.Text());
-    MemoError->appendPlainText(message);
+    // run resume. A statement or message may carry a login: the page shows none.
+    MemoError->appendPlainText(MaskSecrets(QueryFrom.Text()));
+    MemoError->appendPlainText(MaskSecrets(QueryTo.Text()));
+    MemoError->appendPlainText(MaskSecrets(message));
     step = 8;
     is_done = false;
     PrintInfo();
@@ -142,7 +145,14 @@ void TFormMigration::BtnNextClick() {
     }
     Guarded([this] {
         is_done = false;
-        if (step == 3 && QFileInfo::exists(paths.file_temp)) {
+        // An unfinished copy leaves its checkpoint file, or, when that is gone, its state
+        // table in the new database.
+        bool unfinished = false;
+        if (step == 3) {
+            FillCopySettings();
+            unfinished = copy_engine.FindUnfinished(paths.file_temp);
+        }
+        if (unfinished) {
             if (questions_->AskOkCancel(
                     QStringLiteral("Обнаружена незавершенная миграция"),
                     QStringLiteral("Продолжить выполнение незавершенной миграции?"))) {
@@ -152,7 +162,7 @@ void TFormMigration::BtnNextClick() {
                 SortTables(tables);
                 LoadFromTmpFile();
             } else {
-                QFile::remove(paths.file_temp);
+                copy_engine.DiscardCheckpoint(paths.file_temp);
                 step = 4;
                 is_done = false;
             }
@@ -189,10 +199,8 @@ void TFormMigration::BtnContinueClick() {
     if (step != 7) {
         return;
     }
+    // The checkpoint stays: the copy goes on writing it after every statement.
     step = 6;
-    if (QFileInfo::exists(paths.file_temp)) {
-        QFile::remove(paths.file_temp);
-    }
 }
 
 bool TFormMigration::FormCloseQuery() {
@@ -233,6 +241,6 @@ void TFormMigration::ShowException(const QString& message) {
     // Ticks keep coming while the box is open; the flag keeps them from starting the failed
     // work again underneath it.
     report_open_ = true;
-    ShowErrorReport(*questions_, kApplicationTitle, message);
+    ShowErrorReport(*questions_, kApplicationTitle, MaskSecrets(message));
     report_open_ = false;
 }

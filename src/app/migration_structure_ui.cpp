@@ -10,11 +10,14 @@
 #include <QTreeWidget>
 
 #include "app/migration_form.h"
-#include "util/questions.h"
 #include "app/table_list_commands.h"
+#include "db/sql_text.h"
 #include "ddl/script_gen.h"
 #include "schema/catalog_reader.h"
 #include "schema/structure_browser.h"
+#include "util/error.h"
+#include "util/number_text.h"
+#include "util/questions.h"
 #include "util/text_file.h"
 
 namespace {
@@ -45,6 +48,8 @@ QTreeWidgetItem* SelectedRow(const QTreeWidget* list) {
 void TFormMigration::ReadStructFrom() {
     MemoTypes->clear();
     tables.clear();
+    sequences.clear();
+    read_notes.clear();
     TStructRead result;
     try {
         ::ReadStructFrom(QueryFrom, db_from, MemoText(MemoConnectFrom), result);
@@ -55,6 +60,8 @@ void TFormMigration::ReadStructFrom() {
         throw;
     }
     tables = result.tables;
+    sequences = result.sequences;
+    read_notes = result.notes;
     MemoTypes->setPlainText(result.types.join(u'\n'));
     if (result.version_read) {
         oracle_vers = result.oracle_vers;
@@ -73,13 +80,23 @@ void TFormMigration::ReadStructFrom() {
 void TFormMigration::RefreshStructFrom() {
     ListTableFrom->clear();
     FillList(ListTableFrom, TableListRows(tables));
-    EditSumTable->setText(QString::number(ListTableFrom->topLevelItemCount()));
-    EditSumRow->setText(QString::number(SumRows(tables)));
+    EditSumTable->setText(GroupDigits(ListTableFrom->topLevelItemCount()));
+    EditSumRow->setText(GroupDigits(SumRows(tables)));
     ListKeys->clear();
     FillList(ListKeys, KeyRows(tables));
+    ListSequences->clear();
+    FillList(ListSequences, SequenceRows(sequences));
+    LabelReadNotes->setText(read_notes.join(u'\n'));
+    LabelReadNotes->setVisible(!read_notes.isEmpty());
+    ClearTableDetails();
+}
+
+void TFormMigration::ClearTableDetails() {
     ListField->clear();
     ListUk->clear();
     ListFk->clear();
+    ListIndexes->clear();
+    ListChecks->clear();
     field_table_.clear();
 }
 
@@ -96,10 +113,7 @@ void TFormMigration::ListTableFromSelectItem(QTreeWidgetItem* item) {
 }
 
 void TFormMigration::ShowTableDetails(const QString& name) {
-    ListField->clear();
-    ListUk->clear();
-    ListFk->clear();
-    field_table_.clear();
+    ClearTableDetails();
     const int index = FindTable(tables, name);
     if (index < 0) {
         return;
@@ -109,6 +123,8 @@ void TFormMigration::ShowTableDetails(const QString& name) {
     FillList(ListField, FieldRows(table));
     FillList(ListUk, UniqueKeyRows(table));
     FillList(ListFk, ForeignKeyRows(table));
+    FillList(ListIndexes, IndexRows(table));
+    FillList(ListChecks, CheckRows(table));
 }
 
 void TFormMigration::PopupTableFromPopup() {
@@ -195,6 +211,16 @@ void TFormMigration::MakeScriptNew() {
     options.db_to = db_to;
     options.int_type_index = ComboIntType->currentIndex();
     options.user = EditUser->text();
+    options.sequences = sequences;
+    // The target server's own key words, so that a name reserved only in its version is
+    // quoted too; the kept list when the server does not answer.
+    if (db_to == kDbPostgres && ADOConnectionTo.Connected()) {
+        try {
+            options.pg_reserved_words = ReadPgReservedWords(QueryTo);
+        } catch (const TError&) {
+            options.pg_reserved_words.clear();
+        }
+    }
     const QStringList lines = ::MakeScriptNew(tables, options);
     MemoScript->setPlainText(lines.join(u'\n'));
     PanelInfo->setText(QString());

@@ -2,8 +2,12 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QStandardPaths>
 #include <QVariant>
+
+#include "util/error.h"
+#include "util/text_file.h"
 
 namespace {
 
@@ -14,6 +18,7 @@ const QString kPassword = QStringLiteral("Password");
 const QString kIntType = QStringLiteral("IntType");
 const QString kPortionWrite = QStringLiteral("PortionWrite");
 const QString kPortionRead = QStringLiteral("PortionRead");
+const QString kGrantDba = QStringLiteral("GrantDba");
 
 void ReadString(QSettings& settings, const QString& key, QString& out) {
     const QVariant value = settings.value(key);
@@ -76,12 +81,27 @@ void LoadSettings(QSettings& settings, TSettingsValues& values) {
     values.portion_write = qBound(kPortionWriteMin, values.portion_write, kPortionWriteMax);
     ReadInt(settings, kPortionRead, values.portion_read);
     values.portion_read = qBound(kPortionReadMin, values.portion_read, kPortionReadMax);
+    int grant_dba = values.grant_dba ? 1 : 0;
+    ReadInt(settings, kGrantDba, grant_dba);
+    values.grant_dba = grant_dba != 0;
 }
 
 bool SaveSettings(QSettings& settings, const TSettingsValues& values) {
     if (!settings.isWritable()) {
         return false;
     }
+#ifndef Q_OS_WIN
+    // The store keeps the rights of the file it replaces: made private before anything is in it.
+    const QString file_name = settings.fileName();
+    if (!file_name.isEmpty()) {
+        QDir().mkpath(QFileInfo(file_name).absolutePath());
+        try {
+            MakeOwnerOnlyFile(file_name);
+        } catch (const TFileError&) {
+            // Narrowed after the sync below, as far as that goes.
+        }
+    }
+#endif
     settings.setValue(kConnectFrom, values.connect_from);
     settings.setValue(kConnectTo, values.connect_to);
     settings.setValue(kUser, values.user);
@@ -89,10 +109,10 @@ bool SaveSettings(QSettings& settings, const TSettingsValues& values) {
     settings.setValue(kIntType, values.int_type);
     settings.setValue(kPortionWrite, values.portion_write);
     settings.setValue(kPortionRead, values.portion_read);
+    settings.setValue(kGrantDba, values.grant_dba ? 1 : 0);
     settings.sync();
 #ifndef Q_OS_WIN
     // The password is stored as typed; nobody but the owner may read the file.
-    const QString file_name = settings.fileName();
     if (QFile::exists(file_name)) {
         QFile::setPermissions(file_name, QFile::ReadOwner | QFile::WriteOwner);
     }

@@ -24,6 +24,7 @@ struct TSettingsValues {
     int int_type = 0;  // item index of the NUMBER conversion; -1 when nothing is selected
     int portion_write = 1000;
     int portion_read = 100000;
+    bool grant_dba = false;  // "GrantDba": an Oracle target's new user gets the DBA role too
 
     bool operator==(const TSettingsValues&) const = default;
 };
@@ -32,9 +33,9 @@ struct TSettingsValues {
 // as something else (a list, a text that is not a whole number), leaves the field as it was.
 // The portions are clamped into their ranges.
 void LoadSettings(QSettings& settings, TSettingsValues& values);
-// Writes all seven values, syncs, and makes the settings file readable and writable by its owner
-// only (it holds the password). Returns false, having written nothing, when the store cannot be
-// written.
+// Writes all values, syncs, and keeps the settings file readable and writable by its owner only
+// (it holds the password): the file is narrowed, or made with those rights, before the password
+// goes in. Returns false, having written nothing, when the store cannot be written.
 bool SaveSettings(QSettings& settings, const TSettingsValues& values);
 
 // Where the files of a run live. Fixed when the main window is created.

@@ -5,27 +5,29 @@
 
 #include <QSettings>
 
+#include "db/sql_text.h"
 #include "util/text_utils.h"
 
 QString BuildConnectString(const TConnectStringFields& f) {
+    // Typed values as they are, unless one would end its pair (a ';', a brace, an '=', blanks
+    // at its ends): then in braces, which the translation and the driver both read.
     switch (f.provider) {
         case kProviderOraOleDb:
             return QStringLiteral(
                        "Provider=OraOLEDB.Oracle.1;Persist Security Info=False;User ID=") +
-                   f.user_oracle + QStringLiteral(";Data Source=") + f.db_oracle +
-                   QStringLiteral(";Password=") + f.password_oracle;
+                   OdbcValue(f.user_oracle) + QStringLiteral(";Data Source=") +
+                   OdbcValue(f.db_oracle) + QStringLiteral(";Password=") +
+                   OdbcValue(f.password_oracle);
         case kProviderMsDaOra:
-            return QStringLiteral("Provider=MSDAORA.1;Password=") + f.password_oracle +
-                   QStringLiteral(";User ID=") + f.user_oracle + QStringLiteral(";Data Source=") +
-                   f.db_oracle;
+            return QStringLiteral("Provider=MSDAORA.1;Password=") + OdbcValue(f.password_oracle) +
+                   QStringLiteral(";User ID=") + OdbcValue(f.user_oracle) +
+                   QStringLiteral(";Data Source=") + OdbcValue(f.db_oracle);
         case kProviderPostgres: {
-            QString s = QStringLiteral(
-                            "Provider=MSDASQL.1;Persist Security Info=False;Extended Properties=") +
-                        QLatin1Char('"') + QStringLiteral("DSN=") + f.source +
-                        QStringLiteral(";SERVER=") + f.server + QStringLiteral(";PORT=") + f.port +
-                        QStringLiteral(";UID=") + f.user_postgres;
+            QString s = QStringLiteral("DSN=") + OdbcValue(f.source) + QStringLiteral(";SERVER=") +
+                        OdbcValue(f.server) + QStringLiteral(";PORT=") + OdbcValue(f.port) +
+                        QStringLiteral(";UID=") + OdbcValue(f.user_postgres);
             if (!f.password_postgres.isEmpty()) {
-                s += QStringLiteral(";PASSWORD=") + f.password_postgres;
+                s += QStringLiteral(";PASSWORD=") + OdbcValue(f.password_postgres);
             }
             // Fixed options of the PostgreSQL ODBC driver, passed through unchanged.
             s += QStringLiteral(";DATABASE=postgres;SSLmode=disable;ReadOnly=0;");
@@ -38,8 +40,10 @@ QString BuildConnectString(const TConnectStringFields& f) {
             s += QStringLiteral("TrueIsMinus1=0;BI=0;ByteaAsLongVarBinary=1;");
             s += QStringLiteral("UseServerSidePrepare=1;LowerCaseIdentifier=0;D6=-101;");
             s += QStringLiteral("OptionalErrors=0;FetchRefcursors=0;XaOpt=1");
-            s += QLatin1Char('"');
-            return s;
+            // The ODBC string is one quoted value of the provider's string.
+            return QStringLiteral("Provider=MSDASQL.1;Persist Security Info=False;Extended "
+                                  "Properties=") +
+                   ConnectQuoted(s, u'"');
         }
         default:
             return QString();

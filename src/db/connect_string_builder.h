@@ -24,9 +24,10 @@ struct TConnectStringFields {
     QString password_postgres;
 };
 
-// The connection string of the chosen provider. Texts go in as typed: other parts of the
-// program later find and replace "DATABASE=postgres", "User ID=", "Password=" and
-// "Data Source" in it, so the keys are spelled exactly as here.
+// The connection string of the chosen provider. Texts go in as typed, except that a value that
+// would end its pair is written in braces (OdbcValue) and the ODBC string of the PostgreSQL form
+// has its double quotes doubled. Other parts of the program later find "DATABASE=", "User ID=",
+// "Password=" and "Data Source" in it, so the keys are spelled exactly as here.
 QString BuildConnectString(const TConnectStringFields& f);
 
 // Whether the fields are complete enough to build a string; passwords may be empty.

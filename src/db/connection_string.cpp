@@ -50,6 +50,149 @@ QString ReadQuoted(const QString& text, qsizetype& pos, QChar close, const QStri
     }
 }
 
+// One pair of a connection string with where its value stands in the text: from the opening
+// quote or brace (or the first character of a plain value) to after the closing one (or the
+// last character that is not blank).
+struct TPairSpan {
+    QString key;
+    QString value;
+    qsizetype begin = 0;
+    qsizetype end = 0;
+    QChar quote;  // '"', '\'', '{', or none
+};
+
+QList<TPairSpan> ScanConnectString(const QString& text) {
+    QList<TPairSpan> pairs;
+    qsizetype pos = 0;
+    const qsizetype size = text.size();
+    while (pos < size) {
+        while (pos < size && (IsBlank(text[pos]) || text[pos] == u';')) {
+            ++pos;
+        }
+        if (pos >= size) {
+            break;
+        }
+        const qsizetype key_start = pos;
+        while (pos < size && text[pos] != u'=' && text[pos] != u';') {
+            ++pos;
+        }
+        const QString key = text.mid(key_start, pos - key_start).trimmed();
+        if (pos >= size || text[pos] != u'=') {
+            throw TError(QStringLiteral("В строке подключения у части «%1» нет знака «=».")
+                             .arg(Shorten(key)));
+        }
+        if (key.isEmpty()) {
+            throw TError(QStringLiteral("В строке подключения пропущено имя параметра перед «=»."));
+        }
+        ++pos;
+        while (pos < size && IsBlank(text[pos])) {
+            ++pos;
+        }
+        TPairSpan span;
+        span.key = key;
+        span.begin = pos;
+        if (pos < size && (text[pos] == u'"' || text[pos] == u'\'' || text[pos] == u'{')) {
+            span.quote = text[pos++];
+            span.value = ReadQuoted(text, pos, span.quote == u'{' ? QChar(u'}') : span.quote, key);
+            span.end = pos;
+            while (pos < size && IsBlank(text[pos])) {
+                ++pos;
+            }
+            if (pos < size && text[pos] != u';') {
+                throw TError(QStringLiteral("В строке подключения после закрывающей кавычки "
+                                            "значения параметра «%1» нет знака «;».")
+                                 .arg(key));
+            }
+        } else {
+            while (pos < size && text[pos] != u';') {
+                ++pos;
+            }
+            span.end = pos;
+            while (span.end > span.begin && IsBlank(text[span.end - 1])) {
+                --span.end;
+            }
+            span.value = text.mid(span.begin, span.end - span.begin);
+        }
+        pairs.append(span);
+    }
+    return pairs;
+}
+
+// The pairs of an ODBC connection string: a value in braces runs to the '}' that is not
+// doubled, any other value to the next ';'.
+QList<TPairSpan> ScanOdbcString(const QString& text) {
+    QList<TPairSpan> pairs;
+    qsizetype pos = 0;
+    const qsizetype size = text.size();
+    while (pos < size) {
+        while (pos < size && (IsBlank(text[pos]) || text[pos] == u';')) {
+            ++pos;
+        }
+        const qsizetype key_start = pos;
+        while (pos < size && text[pos] != u'=' && text[pos] != u';') {
+            ++pos;
+        }
+        if (pos >= size || text[pos] != u'=') {
+            continue;  // a part without "=" is no pair; the driver decides what it means
+        }
+        TPairSpan span;
+        span.key = text.mid(key_start, pos - key_start).trimmed();
+        span.begin = ++pos;
+        if (pos < size && text[pos] == u'{') {
+            span.quote = u'{';
+            ++pos;
+            while (pos < size) {
+                if (text[pos] == u'}' && !(pos + 1 < size && text[pos + 1] == u'}')) {
+                    ++pos;
+                    break;
+                }
+                pos += text[pos] == u'}' ? 2 : 1;
+            }
+        } else {
+            while (pos < size && text[pos] != u';') {
+                ++pos;
+            }
+        }
+        span.end = std::min(pos, size);
+        pairs.append(span);
+    }
+    return pairs;
+}
+
+bool KeyIn(const QString& key, const QStringList& names) {
+    for (const QString& name : names) {
+        if (SameKey(key, name)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+// Sets every pair whose key is one of names to the value (written by OdbcValue, which both the
+// driver manager and our own reader take), or adds a pair named by the first name.
+QString SetPairs(const QString& text, const QList<TPairSpan>& pairs, const QStringList& names,
+                 const QString& value) {
+    const QString written = OdbcValue(value);
+    QString result = text;
+    bool found = false;
+    for (auto it = pairs.crbegin(); it != pairs.crend(); ++it) {
+        if (KeyIn(it->key, names)) {
+            result.replace(it->begin, it->end - it->begin, written);
+            found = true;
+        }
+    }
+    if (!found) {
+        while (!result.isEmpty() && IsBlank(result.back())) {
+            result.chop(1);
+        }
+        if (!result.isEmpty() && !result.endsWith(u';')) {
+            result += u';';
+        }
+        result += names.first() + u'=' + written;
+    }
+    return result;
+}
+
 // An ODBC connection string with line breaks (a memo wraps it) loses the breaks and the blanks
 // beside them; otherwise it goes to the driver manager exactly as written.
 QString JoinLines(const QString& text) {
@@ -63,7 +206,8 @@ QString JoinLines(const QString& text) {
     return lines.join(QString()).trimmed();
 }
 
-QString OracleOdbcString(const QList<TConnectPair>& pairs, const TOdbcInstalled& installed) {
+QString OracleOdbcString(const QList<TConnectPair>& pairs, const TOdbcInstalled& installed,
+                         QString* chosen_driver) {
     const TConnectPair* source = FindPair(pairs, QStringLiteral("Data Source"));
     const TConnectPair* user = FindPair(pairs, QStringLiteral("User ID"));
     const TConnectPair* password = FindPair(pairs, QStringLiteral("Password"));
@@ -83,18 +227,58 @@ QString OracleOdbcString(const QList<TConnectPair>& pairs, const TOdbcInstalled&
             return QStringLiteral("DSN=") + OdbcValue(ds.name) + login;
         }
     }
-    for (const QString& driver : installed.drivers) {
-        if (driver.contains(QStringLiteral("oracle"), Qt::CaseInsensitive)) {
-            QString braced = driver;
-            braced.replace(QStringLiteral("}"), QStringLiteral("}}"));
-            return QStringLiteral("DRIVER={") + braced + QStringLiteral("};DBQ=") +
-                   OdbcValue(source->value) + login;
+    const QString driver = NewestOracleDriver(installed.drivers);
+    if (!driver.isEmpty()) {
+        if (chosen_driver != nullptr) {
+            *chosen_driver = driver;
         }
+        QString braced = driver;
+        braced.replace(QStringLiteral("}"), QStringLiteral("}}"));
+        return QStringLiteral("DRIVER={") + braced + QStringLiteral("};DBQ=") +
+               OdbcValue(source->value) + login;
     }
     throw TError(QStringLiteral("Не найден ODBC-драйвер Oracle: нет источника данных ODBC «%1», "
                                 "и среди установленных драйверов ODBC нет драйвера, в названии "
-                                "которого есть «Oracle».")
+                                "которого есть «Oracle». Проверьте: установлены ли пакеты "
+                                "Oracle Instant Client Basic и ODBC; есть ли в odbcinst.ini "
+                                "раздел драйвера (например, [Oracle 21 ODBC driver] со строкой "
+                                "Driver = путь к libsqora.so; зарегистрированные драйверы "
+                                "показывает команда odbcinst -q -d); установлена ли библиотека "
+                                "libaio, без которой драйвер Oracle не загружается.")
                      .arg(source->value));
+}
+
+// The version numbers in a driver's name: the first run of digits and the runs that follow it
+// after a "." or "_" ("instantclient_21_12" gives 21, 12; "OraClient12Home1" gives 12). A
+// word size ("64-bit", "32bit") is no version.
+QList<int> DriverVersion(const QString& name) {
+    const qsizetype n = name.size();
+    qsizetype i = 0;
+    while (i < n) {
+        while (i < n && !name[i].isDigit()) {
+            ++i;
+        }
+        QList<int> version;
+        while (i < n && name[i].isDigit()) {
+            int number = 0;
+            while (i < n && name[i].isDigit()) {
+                number = std::min(number * 10 + name[i].digitValue(), 1000000);
+                ++i;
+            }
+            version.append(number);
+            if (i + 1 < n && (name[i] == u'.' || name[i] == u'_') && name[i + 1].isDigit()) {
+                ++i;
+            } else {
+                break;
+            }
+        }
+        const QStringView rest = QStringView(name).mid(i);
+        if (!rest.startsWith(u"bit", Qt::CaseInsensitive) &&
+            !rest.startsWith(u"-bit", Qt::CaseInsensitive)) {
+            return version;
+        }
+    }
+    return {};
 }
 
 // The PostgreSQL driver's LFConversion turns every line feed of a text value into CR LF when it
@@ -152,70 +336,121 @@ QString BridgeOdbcString(const QList<TConnectPair>& pairs) {
 
 QList<TConnectPair> ParseConnectString(const QString& text) {
     QList<TConnectPair> pairs;
-    qsizetype pos = 0;
-    const qsizetype size = text.size();
-    while (pos < size) {
-        while (pos < size && (IsBlank(text[pos]) || text[pos] == u';')) {
-            ++pos;
-        }
-        if (pos >= size) {
-            break;
-        }
-        const qsizetype key_start = pos;
-        while (pos < size && text[pos] != u'=' && text[pos] != u';') {
-            ++pos;
-        }
-        const QString key = text.mid(key_start, pos - key_start).trimmed();
-        if (pos >= size || text[pos] != u'=') {
-            throw TError(QStringLiteral("В строке подключения у части «%1» нет знака «=».")
-                             .arg(Shorten(key)));
-        }
-        if (key.isEmpty()) {
-            throw TError(QStringLiteral("В строке подключения пропущено имя параметра перед «=»."));
-        }
-        ++pos;
-        while (pos < size && IsBlank(text[pos])) {
-            ++pos;
-        }
-        QString value;
-        if (pos < size && (text[pos] == u'"' || text[pos] == u'\'' || text[pos] == u'{')) {
-            const QChar open = text[pos++];
-            value = ReadQuoted(text, pos, open == u'{' ? QChar(u'}') : open, key);
-            while (pos < size && IsBlank(text[pos])) {
-                ++pos;
-            }
-            if (pos < size && text[pos] != u';') {
-                throw TError(QStringLiteral("В строке подключения после закрывающей кавычки "
-                                            "значения параметра «%1» нет знака «;».")
-                                 .arg(key));
-            }
-        } else {
-            const qsizetype value_start = pos;
-            while (pos < size && text[pos] != u';') {
-                ++pos;
-            }
-            value = text.mid(value_start, pos - value_start).trimmed();
-        }
-        pairs.append({key, value});
+    for (const TPairSpan& span : ScanConnectString(text)) {
+        pairs.append({span.key, span.value});
     }
     return pairs;
 }
 
-QString TranslateConnectString(const QString& text, const TOdbcInstalled& installed) {
+TOdbcTranslation TranslateConnect(const QString& text, const TOdbcInstalled& installed) {
     const QList<TConnectPair> pairs = ParseConnectString(text);
     const TConnectPair* provider = FindPair(pairs, QStringLiteral("Provider"));
     if (provider == nullptr || provider->value.isEmpty()) {
         throw TError(QStringLiteral("В строке подключения не указан провайдер (Provider=...)."));
     }
     const QString name = UpperLatin(provider->value);
+    TOdbcTranslation result;
     if (name.startsWith(QStringLiteral("MSDASQL"))) {
-        return BridgeOdbcString(pairs);
+        result.odbc = BridgeOdbcString(pairs);
+        return result;
     }
     if (name.startsWith(QStringLiteral("ORAOLEDB.ORACLE")) ||
         name.startsWith(QStringLiteral("MSDAORA"))) {
-        return OracleOdbcString(pairs, installed);
+        result.oracle_form = true;
+        result.odbc = OracleOdbcString(pairs, installed, &result.oracle_driver);
+        return result;
     }
     throw TError(QStringLiteral("Провайдер «%1» не поддерживается: строка подключения должна "
                                 "указывать OraOLEDB.Oracle, MSDAORA или MSDASQL.")
                      .arg(provider->value));
+}
+
+QString SetConnectKey(const QString& text, TConnectKey key, const QString& value) {
+    const QList<TPairSpan> pairs = ScanConnectString(text);
+    const TPairSpan* provider = nullptr;
+    const TPairSpan* extended = nullptr;
+    for (const TPairSpan& pair : pairs) {
+        if (provider == nullptr && SameKey(pair.key, QStringLiteral("Provider"))) {
+            provider = &pair;
+        }
+        if (extended == nullptr && SameKey(pair.key, QStringLiteral("Extended Properties"))) {
+            extended = &pair;
+        }
+    }
+    if (provider == nullptr) {
+        return text;
+    }
+    const QString name = UpperLatin(provider->value);
+    if (name.startsWith(QStringLiteral("MSDASQL"))) {
+        static const QStringList kOdbcNames[] = {
+            {QStringLiteral("DATABASE")},
+            {QStringLiteral("UID"), QStringLiteral("Username")},
+            {QStringLiteral("PWD"), QStringLiteral("Password")}};
+        static const QStringList kBridgeNames[] = {
+            {QStringLiteral("DATABASE"), QStringLiteral("Initial Catalog")},
+            {QStringLiteral("UID"), QStringLiteral("User ID")},
+            {QStringLiteral("PWD"), QStringLiteral("Password")}};
+        const int index = int(key);
+        if (extended == nullptr) {
+            return SetPairs(text, pairs, kBridgeNames[index], value);
+        }
+        // The ODBC string is itself a value of the outer string: set inside, quote outside.
+        const QString odbc =
+            SetPairs(extended->value, ScanOdbcString(extended->value), kOdbcNames[index], value);
+        const QChar quote = extended->quote.isNull() ? QChar(u'"') : extended->quote;
+        QString result = text;
+        result.replace(extended->begin, extended->end - extended->begin,
+                       ConnectQuoted(odbc, quote));
+        return result;
+    }
+    if (name.startsWith(QStringLiteral("ORAOLEDB.ORACLE")) ||
+        name.startsWith(QStringLiteral("MSDAORA"))) {
+        if (key == TConnectKey::User) {
+            return SetPairs(text, pairs, {QStringLiteral("User ID")}, value);
+        }
+        if (key == TConnectKey::Password) {
+            return SetPairs(text, pairs, {QStringLiteral("Password")}, value);
+        }
+    }
+    return text;
+}
+
+QString ConnectValue(const QString& text, const QString& key) {
+    const QList<TConnectPair> pairs = ParseConnectString(text);
+    const TConnectPair* pair = FindPair(pairs, key);
+    return pair == nullptr ? QString() : pair->value;
+}
+
+QString TranslateConnectString(const QString& text, const TOdbcInstalled& installed) {
+    return TranslateConnect(text, installed).odbc;
+}
+
+QString NewestOracleDriver(const QStringList& drivers) {
+    QString newest;
+    QList<int> newest_version;
+    bool found = false;
+    for (const QString& driver : drivers) {
+        if (!driver.contains(QStringLiteral("oracle"), Qt::CaseInsensitive)) {
+            continue;
+        }
+        const QList<int> version = DriverVersion(driver);
+        if (!found || newest_version < version) {
+            newest = driver;
+            newest_version = version;
+            found = true;
+        }
+    }
+    return newest;
+}
+
+QString OracleDriverHint(const QString& driver, const QString& library) {
+    const QString file = library.isEmpty() ? QStringLiteral("из строки Driver") : library;
+    return QStringLiteral(
+               "Не удалось загрузить ODBC-драйвер Oracle «%1» (библиотека %2). "
+               "Проверьте: есть ли этот файл и указан ли он в строке Driver раздела "
+               "[%1] файла odbcinst.ini; установлена ли библиотека libaio (пакет "
+               "libaio1), без которой драйвер Oracle не загружается; видны ли "
+               "библиотеки Instant Client загрузчику (каталог Instant Client в "
+               "LD_LIBRARY_PATH или в настройках ldconfig).")
+        .arg(driver, file);
 }

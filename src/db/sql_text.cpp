@@ -280,12 +280,30 @@ QString OraPassword(const QString& password) {
 }
 
 QString OdbcValue(const QString& value) {
+    const bool quote_first = value.startsWith(u'"') || value.startsWith(u'\'');
     const bool plain = !value.contains(u';') && !value.contains(u'{') && !value.contains(u'}') &&
-                       !value.contains(u'=') && value.trimmed() == value;
+                       !value.contains(u'=') && value.trimmed() == value && !quote_first;
     if (plain) {
         return value;
     }
     QString braced = value;
     braced.replace(QStringLiteral("}"), QStringLiteral("}}"));
     return u'{' + braced + u'}';
+}
+
+QString ConnectQuoted(const QString& value, QChar open) {
+    const QChar close = open == u'{' ? QChar(u'}') : open;
+    return open + DoubleChar(value, close) + close;
+}
+
+bool IsPlainIdentifier(const QString& name) {
+    if (name.isEmpty() || !(IsUpper(name[0]) || IsLower(name[0]))) {
+        return false;
+    }
+    for (const QChar c : name) {
+        if (!IsUpper(c) && !IsLower(c) && !IsDigit(c) && c != u'_' && c != u'$' && c != u'#') {
+            return false;
+        }
+    }
+    return true;
 }

@@ -84,5 +84,17 @@ QString OraPassword(const QString& password);
 // --- Connection strings --------------------------------------------------------------------
 
 // A value as an ODBC connection string takes it: as is, or in braces with '}' doubled when it
-// holds ';', '{', '}', '=' or blanks at its ends.
+// holds ';', '{', '}', '=' or blanks at its ends, or begins with a quote character (which the
+// reader of our own connection-string forms would take for an opening quote).
 QString OdbcValue(const QString& value);
+// A value of the provider level of a connection string (the whole ODBC string of "Extended
+// Properties", for one) enclosed in the given character: '"' or '\'' with that character
+// doubled inside, '{' with '}' doubled inside.
+QString ConnectQuoted(const QString& value, QChar open);
+
+// --- Names typed by the operator -------------------------------------------------------------
+
+// A plain identifier as new databases, roles and users are named: a Latin letter, then Latin
+// letters, digits, "_", "$" and "#". Such a name needs no quoting in a connection string and
+// cannot end a statement.
+bool IsPlainIdentifier(const QString& name);

@@ -1,113 +1,107 @@
 #include "ddl/script_gen.h"
 
+#include "ddl/script_parts.h"
+#include "ddl/target_names.h"
 #include "ddl/type_mapping.h"
 #include "schema/table_sort.h"
-#include "util/text_utils.h"
 
 namespace {
 
-// Tables whose triggers keep the older naming, TRIGGER_ before the table name.
-bool HasLegacyTriggerName(const QString& table_name) {
-    const QString upper = UpperLatin(table_name);
-    return upper == "KOLVANS" || upper == "TERP_USER" || upper == "ROTA_117_03" ||
-           upper == "NODE_ALERTS";
+// The sequence the PostgreSQL script makes for a sequence column that is no integer, named as
+// the server names those of serial columns, and kept apart from the standalone sequences and
+// from each other.
+QString OwnSequenceName(const TTableRec& table, const TFieldRec& field, const TScriptParts& parts,
+                        QStringList& taken) {
+    const QString base = table.name + "_" + field.TargetName() + "_SEQ";
+    QString name = base;
+    for (int n = 1; parts.HasSequence(name) || taken.contains(parts.Names().Stored(name)); ++n) {
+        name = base + QString::number(n);
+    }
+    taken << parts.Names().Stored(name);
+    return name;
 }
 
-// Key column lists hold source column names; a renamed column must appear under its new name
-// or the constraint would name a column the target table does not have. Only a list in the
-// "(A,B)" form is rewritten, and only entries equal to a column's source name.
-QString RenameColumns(const QString& list, const QList<TFieldRec>& fields) {
-    if (list.size() < 2 || !list.startsWith('(') || !list.endsWith(')')) {
-        return list;
+QStringList TableBlock(const TTableRec& tb, const TScriptParts& parts,
+                       const TScriptOptions& options, QStringList& own_sequences) {
+    const TSqlNames& names = parts.Names();
+    const QString table_name = names.Name(tb.name);
+    const TFieldRec* sequence_field = SequenceField(tb);
+
+    TColumnContext context;
+    context.db_from = options.db_from;
+    context.db_to = options.db_to;
+    context.int_type_index = options.int_type_index;
+    context.names = &names;
+    context.table_name = tb.name;
+    context.fields = &tb.fields;
+    context.sequences = parts.SequenceNames();
+
+    QStringList head;
+    QStringList block;
+    QStringList tail;
+    QStringList notes;
+    block << "CREATE TABLE " + table_name + " (";
+    for (const TFieldRec& field : tb.fields) {
+        TColumnContext column = context;
+        column.sequence_column = &field == sequence_field;
+        if (NeedsOwnSequence(field, column)) {
+            column.own_sequence = OwnSequenceName(tb, field, parts, own_sequences);
+            head << "CREATE SEQUENCE " + names.Name(column.own_sequence) + ";";
+            tail << "ALTER SEQUENCE " + names.Name(column.own_sequence) + " OWNED BY " +
+                        table_name + "." + names.Name(field.TargetName()) + ";";
+        }
+        const TColumnDef def = ColumnDefinition(field, column);
+        block << names.Name(field.TargetName()) + " " + def.text;
+        notes << def.notes;
     }
-    QStringList names = list.mid(1, list.size() - 2).split(',');
-    bool changed = false;
-    for (QString& name : names) {
-        for (const TFieldRec& field : fields) {
-            if (field.name == name) {
-                if (!field.change_name.isEmpty()) {
-                    name = field.change_name;
-                    changed = true;
-                }
-                break;
-            }
+    if (!tb.primary_key.name.isEmpty() && tb.primary_key.validated) {
+        block << "CONSTRAINT " + names.Name(tb.primary_key.name) + " PRIMARY KEY" +
+                     parts.KeyList(tb.primary_key.column_names, tb.fields) + ",";
+    }
+    for (const TUniqueKey& key : tb.unique_key) {
+        const QString list = parts.KeyList(key.column_names, tb.fields);
+        if (!key.enabled) {
+            notes << parts.Comment("Ограничение " + key.name + " UNIQUE" + list +
+                                   " отключено в источнике и не создается");
+        } else if (key.validated) {
+            block << "CONSTRAINT " + names.Name(key.name) + " UNIQUE" + list + ",";
         }
     }
-    return changed ? "(" + names.join(',') + ")" : list;
+    if (block.last().endsWith(',')) {
+        block.last().chop(1);
+    }
+    block << (parts.ToOracle() ? ") TABLESPACE USERS STORAGE (INITIAL 64K MAXEXTENTS UNLIMITED) "
+                                 "LOGGING%"
+                               : ");");
+    return head + block + tail + parts.Comments(tb) + notes;
 }
 
-// A resolved reference reads "TABLE(COLS)"; its columns are renamed after the referenced
-// table's columns. A bare constraint name (a key outside the model) stays as it is.
-QString RenameReference(const QString& pk_name, const TTables& tables) {
-    const qsizetype open = pk_name.indexOf('(');
-    if (open <= 0 || !pk_name.endsWith(')')) {
-        return pk_name;
-    }
-    const QString table_name = pk_name.left(open);
-    for (const TTableRec& table : tables) {
-        if (table.name == table_name) {
-            return table_name + RenameColumns(pk_name.mid(open), table.fields);
+QString SectionOf(const QString& script, bool after) {
+    const QStringList lines = script.split(u'\n');
+    for (qsizetype i = 0; i < lines.size(); ++i) {
+        if (lines[i].trimmed() == kAfterCopyMarker) {
+            return after ? lines.mid(i + 1).join(u'\n') : lines.mid(0, i).join(u'\n');
         }
     }
-    return pk_name;
-}
-
-// A reference resolved in the model reads "TABLE(COLS)"; an unresolved one is the bare name of
-// a constraint outside the schema, which no REFERENCES clause can name.
-bool IsResolvedReference(const QString& pk_name) {
-    const qsizetype open = pk_name.indexOf('(');
-    return open > 0 && pk_name.endsWith(')');
+    return after ? QString() : script;
 }
 
 }  // namespace
 
 QStringList MakeScriptNew(TTables& tables, const TScriptOptions& options) {
     SortTables(tables);
-    const bool to_oracle = options.db_to == kDbOracle;
-    QStringList script;
+    const TScriptParts parts(tables, options);
+    QStringList script = parts.Sequences();
+    QStringList own_sequences;
+    TAfterCopy after;
     for (const TTableRec& tb : tables) {
-        QStringList block;
-        block << "CREATE TABLE " + tb.name + " (";
-        for (const TFieldRec& field : tb.fields) {
-            block << field.TargetName() + " " +
-                         GetTypeField(field, options.db_from, options.db_to,
-                                      options.int_type_index);
-        }
-        if (!tb.primary_key.name.isEmpty()) {
-            block << "CONSTRAINT " + tb.primary_key.name + " PRIMARY KEY" +
-                         RenameColumns(tb.primary_key.column_names, tb.fields) + ",";
-        }
-        for (const TUniqueKey& key : tb.unique_key) {
-            block << "CONSTRAINT " + key.name + " UNIQUE" +
-                         RenameColumns(key.column_names, tb.fields) + ",";
-        }
-        // A key that references a key of another owner has nothing to refer to in the new
-        // database and could only fail the script; it stays visible to the operator as a
-        // comment after the table.
-        QStringList left_out;
-        for (const TForeignKey& key : tb.f_key) {
-            const QString constraint = "CONSTRAINT " + key.name + " FOREIGN KEY" +
-                                       RenameColumns(key.fields, tb.fields) + " REFERENCES " +
-                                       RenameReference(key.pk_name, tables);
-            if (IsResolvedReference(key.pk_name)) {
-                block << constraint + ",";
-            } else {
-                left_out << "-- " + constraint +
-                                " (не создается: ключ ссылается на ограничение вне переносимой "
-                                "схемы)";
-            }
-        }
-        if (block.last().endsWith(',')) {
-            block.last().chop(1);
-        }
-        block << (to_oracle ? ") TABLESPACE USERS STORAGE (INITIAL 64K MAXEXTENTS UNLIMITED) "
-                              "LOGGING%"
-                            : ");");
-        block << left_out;
+        QStringList block = TableBlock(tb, parts, options, own_sequences);
         block << QString();
         AddOraTrig(tb, block, options);
         script << block;
+        parts.AfterCopy(tb, after);
     }
+    script << kAfterCopyMarker << after.keys << after.indexes << after.foreign_keys << after.checks;
     return script;
 }
 
@@ -115,32 +109,48 @@ void AddOraTrig(const TTableRec& tb, QStringList& list, const TScriptOptions& op
     if (options.db_to != kDbOracle) {
         return;
     }
-    const TFieldRec* column = nullptr;
+    const TTables none;
+    const TScriptParts parts(none, options);
+    const TSqlNames& names = parts.Names();
+    const TFieldRec* sequence_field = SequenceField(tb);
+    // An identity column needs no trigger; its generator is part of the column.
+    const bool by_sequence = sequence_field != nullptr && !sequence_field->identity;
+    const QString sequence = OraSequenceName(tb.name);
+
+    QString body;
     for (const TFieldRec& field : tb.fields) {
-        if (field.autoinc) {
-            column = &field;
-            break;
+        QString value;
+        if (by_sequence && &field == sequence_field) {
+            value = names.Name(sequence) + ".NEXTVAL";
+        } else if (field.autoinc && !field.is_virtual && field.data_type == "DATE") {
+            value = QStringLiteral("sysdate");
+        } else {
+            continue;
         }
+        // The trigger fills the column of the target table, which carries the new name.
+        const QString column = ":new." + names.Name(field.TargetName());
+        body += "IF " + column + " IS NULL THEN  SELECT " + value + " INTO " + column +
+                " FROM DUAL; END IF; ";
     }
-    if (column == nullptr) {
+    if (body.isEmpty()) {
         return;
     }
-    const QString trigger_name = HasLegacyTriggerName(tb.name)
-                                     ? options.user + ".TRIGGER_" + tb.name
-                                     : options.user + "." + tb.name + "_TRIGGER";
-    // The trigger fills the column of the target table, which carries the new name.
-    const QString& column_name = column->TargetName();
-    const QString head = "CREATE OR REPLACE TRIGGER " + trigger_name + " BEFORE INSERT ON " +
-                         tb.name + " FOR EACH ROW " + "BEGIN IF :new." + column_name +
-                         " IS NULL THEN  SELECT ";
-    const QString tail = " INTO :new." + column_name + " FROM DUAL; END IF; END;%";
-
     list << QString();
-    if (column->data_type == "DATE") {
-        list << head + "sysdate" + tail;
-    } else {
-        list << "CREATE SEQUENCE " + options.user + ".SEQ_" + tb.name + "%";
-        list << head + "SEQ_" + tb.name + ".NEXTVAL" + tail;
+    // A standalone sequence of that name (often the one the source's trigger used) is created
+    // with the standalone sequences already.
+    if (by_sequence && !parts.HasSequence(sequence)) {
+        list << "CREATE SEQUENCE " + parts.Owned(sequence) + "%";
     }
+    list << "CREATE OR REPLACE TRIGGER " + parts.Owned(OraTriggerName(tb.name)) +
+                " BEFORE INSERT ON " + names.Name(tb.name) + " FOR EACH ROW BEGIN " + body +
+                "END;%";
     list << QString();
+}
+
+QString ScriptBeforeCopy(const QString& script) {
+    return SectionOf(script, false);
+}
+
+QString ScriptAfterCopy(const QString& script) {
+    return SectionOf(script, true);
 }

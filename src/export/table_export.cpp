@@ -307,7 +307,9 @@ void TTableExport::Start(const QString& file_name) {
                              .arg(table_.name, binary));
         }
         data_file_name_ = RandomDataFileName(file_name);
-        WriteTextLines(file_name, {BuildControlLine(table_, data_file_name_)}, code_page_);
+        // The loader's files keep the rights they always had (the data file is widened for it).
+        WriteTextLines(file_name, {BuildControlLine(table_, data_file_name_)}, code_page_,
+                       TFileAccess::Default);
     } else {
         data_file_name_ = file_name;
     }

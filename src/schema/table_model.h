@@ -67,6 +67,9 @@ struct TForeignKey {
     QString pk_name;  // "TABLE(COLS)" when resolved in the model, else the constraint name
     bool enabled = true;
     bool validated = true;
+    // What a delete of the referenced row does (the catalog's delete_rule): "CASCADE",
+    // "SET NULL", or empty for NO ACTION.
+    QString delete_rule = {};
     bool operator==(const TForeignKey&) const = default;
 };
 

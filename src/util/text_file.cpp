@@ -9,6 +9,8 @@
 
 namespace {
 
+constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
 QString DecodeText(const QByteArray& bytes, const TCodePage& code_page) {
     struct TBom {
         QByteArrayView mark;
@@ -68,14 +70,17 @@ QStringList SplitLines(const QString& text) {
     return lines;
 }
 
-void WriteTextLines(const QString& path, const QStringList& lines, const TCodePage& code_page) {
+void WriteTextLines(const QString& path, const QStringList& lines, const TCodePage& code_page,
+                    TFileAccess access) {
     QString text;
     for (const QString& line : lines) {
         text += line;
         text += QLatin1String("\r\n");
     }
-    const QByteArray bytes = code_page.FromUnicode(text);
+    WriteFileBytes(path, code_page.FromUnicode(text), access);
+}
 
+void WriteFileBytes(const QString& path, const QByteArray& bytes, TFileAccess access) {
     // Written beside the target and renamed over it only when complete, so that a crash
     // leaves either the old file or the new one.
     QSaveFile file(path);
@@ -86,6 +91,12 @@ void WriteTextLines(const QString& path, const QStringList& lines, const TCodePa
     if (!file.open(QIODevice::WriteOnly)) {
         throw fail();
     }
+    // The new file takes the rights of the one it replaces; narrowed before the first byte.
+    if (access == TFileAccess::OwnerOnly && !file.setPermissions(kOwnerOnly)) {
+        const TFileError error = fail();
+        file.cancelWriting();
+        throw error;
+    }
     if (file.write(bytes) != bytes.size()) {
         const TFileError error = fail();
         file.cancelWriting();
@@ -93,5 +104,17 @@ void WriteTextLines(const QString& path, const QStringList& lines, const TCodePa
     }
     if (!file.commit()) {
         throw fail();
+    }
+}
+
+void MakeOwnerOnlyFile(const QString& path) {
+    QFile file(path);
+    const bool done = file.exists()
+                          ? file.setPermissions(kOwnerOnly)
+                          : file.open(QIODevice::WriteOnly | QIODevice::NewOnly, kOwnerOnly);
+    if (!done) {
+        throw TFileError(QStringLiteral("Не удалось закрыть доступ к файлу %1 для других "
+                                        "пользователей: %2")
+                             .arg(path, file.errorString()));
     }
 }

@@ -22,6 +22,7 @@
 #include "../integration/ora_emulation.h"
 #include "app/migration_form.h"
 #include "db/connect_string_builder.h"
+#include "ddl/script_gen.h"
 #include "scripted_questions.h"
 
 namespace {
@@ -41,6 +42,12 @@ QTreeWidgetItem* Row(const QTreeWidget* list, const QString& caption) {
         }
     }
     return nullptr;
+}
+
+// Makes the row the only selected one, as a click does.
+void Select(QTreeWidget* list, const QString& caption) {
+    list->clearSelection();
+    Row(list, caption)->setSelected(true);
 }
 
 QString TargetString(const QString& password) {
@@ -79,8 +86,8 @@ protected:
     }
 
     // Both checks pass: the emulated Oracle source and the PostgreSQL target.
-    void CheckBoth() {
-        form_->MemoConnectFrom->setPlainText(OraEmulConnectString(kOraEmulSrc));
+    void CheckBoth(const TOraEmulUser& source = kOraEmulSrc) {
+        form_->MemoConnectFrom->setPlainText(OraEmulConnectString(source));
         form_->MemoConnectTo->setPlainText(TargetString(OraEmulTestbedValue("PGPASSWORD")));
         form_->BtnCheckFrom->click();
         form_->BtnCheckTo->click();
@@ -89,8 +96,8 @@ protected:
     }
 
     // Checks, goes to step 2 and reads the source.
-    void ReadSource() {
-        CheckBoth();
+    void ReadSource(const TOraEmulUser& source = kOraEmulSrc) {
+        CheckBoth(source);
         ASSERT_TRUE(form_->BtnNext->isEnabled());
         form_->BtnNext->click();
         form_->TimerCheckTimer();
@@ -180,6 +187,86 @@ TEST_F(MigrationDbTest, Step2FillsTheStructureBrowser) {
     EXPECT_EQ(form_->ListField->topLevelItem(0)->text(2), "38");
     EXPECT_EQ(Column(form_->ListFk, 2),
               QStringList({"PK_CURRENCIES", "CUSTOMERS(ID)", "CUSTOMERS(CODE)"}));
+}
+
+// Step 4 makes the script from the window's sequences and tables, with the target's key words
+// while it answers and the kept ones when it does not.
+TEST_F(MigrationDbTest, ScriptTakesTheWindowsSequencesWithOrWithoutTheTarget) {
+    ReadSource();
+    form_->sequences = {{"ORDER_SEQ", "1", "999999", "1", "1042", "20", false}};
+    form_->TimerCheckTimer();
+    form_->BtnNextClick();  // step 3
+    form_->TimerCheckTimer();
+    form_->EditUser->setText(QStringLiteral("newdb"));
+    form_->TimerCheckTimer();
+    form_->BtnNextClick();  // step 4
+    form_->TimerCheckTimer();
+    ASSERT_EQ(form_->step, 4);
+    ASSERT_TRUE(form_->ADOConnectionTo.Connected());
+    const QStringList script = form_->ScriptLines();
+    ASSERT_FALSE(script.isEmpty());
+    EXPECT_EQ(script.first(),
+              "CREATE SEQUENCE ORDER_SEQ INCREMENT BY 1 MINVALUE 1 MAXVALUE 999999 START WITH "
+              "1042 CACHE 20 NO CYCLE;");
+    // Foreign keys wait for the data.
+    const qsizetype marker = script.indexOf(kAfterCopyMarker);
+    ASSERT_GT(marker, 0);
+    EXPECT_TRUE(script.mid(0, marker).filter("FOREIGN KEY").isEmpty());
+    EXPECT_FALSE(
+        script.mid(marker).filter(QRegularExpression("^ALTER TABLE .* FOREIGN KEY")).isEmpty());
+
+    form_->ADOConnectionTo.Close();
+    form_->MakeScriptNew();
+    EXPECT_EQ(form_->ScriptLines(), script);
+    EXPECT_EQ(questions_.Count("error"), 0);
+}
+
+TEST_F(MigrationDbTest, StructurePageShowsStatesProfilesIndexesChecksAndSequences) {
+    ReadSource(kOraEmulReal);
+    EXPECT_TRUE(form_->LabelReadNotes->isHidden());
+    EXPECT_EQ(Row(form_->ListTableFrom, "EMP")->text(3), "Сотрудники, включая O'Brien");
+    // Constraints Oracle does not enforce are listed with their state.
+    EXPECT_EQ(Row(form_->ListKeys, "UK_DEPT_CODE")->text(3), "отключено");
+    EXPECT_EQ(Row(form_->ListKeys, "FK_ASSIGN_EMP")->text(3), "не проверено");
+    EXPECT_EQ(Row(form_->ListKeys, "PK_EMP")->text(3), "");
+    EXPECT_EQ(Column(form_->ListSequences, 0), QStringList({"SEQ_COUNTDOWN", "SEQ_TICKETS"}));
+    EXPECT_EQ(form_->sequences.size(), 2);
+
+    Select(form_->ListTableFrom, "AMOUNTS");
+    EXPECT_EQ(Column(form_->ListField, 7),
+              QStringList({"целые, до 4", "дробные, до 3.75",
+                           "целые, до 99999999999999999999999999999999999999", "целые, до 7",
+                           "целые, до 9223372036854775808", ""}));
+
+    Select(form_->ListTableFrom, "EMP");
+    EXPECT_EQ(Column(form_->ListIndexes, 2),
+              QStringList({"(DEPT_ID,NAME)", "(NAME)", "(UPPER(\"NAME\"),EMP_ID)"}));
+    EXPECT_EQ(Column(form_->ListChecks, 0),
+              QStringList({"CK_EMP_HIRED", "CK_EMP_NAME", "CK_EMP_SALARY"}));
+    EXPECT_EQ(Column(form_->ListChecks, 2), QStringList({"", "отключено", "не проверено"}));
+    EXPECT_EQ(Row(form_->ListField, "NAME")->text(8), "Полное имя");
+    EXPECT_EQ(Column(form_->ListFk, 3), QStringList({"", ""}));
+
+    Select(form_->ListTableFrom, "LINES");
+    EXPECT_EQ(Row(form_->ListField, "AMOUNT")->text(4), "вычисляется: \"QTY\"*\"PRICE\"");
+    Select(form_->ListTableFrom, "EVENTS");
+    EXPECT_EQ(Row(form_->ListField, "EVENT_ID")->text(5), "identity");
+    EXPECT_EQ(form_->ListIndexes->topLevelItemCount(), 0);
+
+    // A read without the grant of V$VERSION says where the version came from.
+    ASSERT_TRUE(
+        OraEmulExec("UPDATE ora_meta.settings SET value = 'off' WHERE name = 'grant_v$version'")
+            .isEmpty());
+    form_->BtnPrevClick();
+    form_->TimerCheckTimer();
+    form_->BtnNextClick();
+    form_->TimerCheckTimer();
+    ASSERT_EQ(questions_.Count("error"), 0) << questions_.asked.value(0).text.toStdString();
+    EXPECT_FALSE(form_->LabelReadNotes->isHidden());
+    EXPECT_TRUE(form_->LabelReadNotes->text().contains("PRODUCT_COMPONENT_VERSION"));
+    EXPECT_EQ(form_->read_notes.size(), 1);
+    EXPECT_EQ(form_->EditVersionFrom->text(),
+              "Oracle Database 19c Enterprise Edition Release 19.0.0.0.0 - Production");
 }
 
 TEST_F(MigrationDbTest, OldServerSwitchesTheReadPortionOff) {

@@ -42,9 +42,11 @@ TEST(ConnectStringBuilder, OracleProviders) {
     f.provider = 1;
     EXPECT_TRUE(BuildConnectString(f).startsWith("Provider=MSDAORA.1;Password=;User ID=scott;"));
 
-    // Texts go in exactly as typed.
+    // Texts go in as typed unless they would end their pair.
     f.user_oracle = QStringLiteral(" a;b ");
-    EXPECT_TRUE(BuildConnectString(f).contains("User ID= a;b ;Data Source="));
+    f.password_oracle = QStringLiteral("it's \"x\"");
+    EXPECT_TRUE(BuildConnectString(f).contains("User ID={ a;b };Data Source="));
+    EXPECT_TRUE(BuildConnectString(f).startsWith("Provider=MSDAORA.1;Password=it's \"x\";"));
 }
 
 TEST(ConnectStringBuilder, PostgresProvider) {
@@ -66,6 +68,11 @@ TEST(ConnectStringBuilder, PostgresProvider) {
               "Provider=MSDASQL.1;Persist Security Info=False;Extended Properties=\""
               "DSN=PostgreSQL35W;SERVER=db1;PORT=5433;UID=admin" +
                   kPostgresTail);
+
+    // A password that would end its pair or the quoted ODBC string stays one value.
+    f.password_postgres = QStringLiteral("p;\"q");
+    EXPECT_TRUE(BuildConnectString(f).contains(";UID=admin;PASSWORD={p;\"\"q};DATABASE=postgres;"))
+        << BuildConnectString(f).toStdString();
 }
 
 TEST(ConnectStringBuilder, ButtonRule) {

@@ -6,7 +6,6 @@
 #include <QTemporaryDir>
 #include <vector>
 
-#include "ddl/target_create.h"
 #include "transfer/bulk_load.h"
 #include "util/error.h"
 
@@ -358,27 +357,125 @@ TEST(CopyStatements, ColumnsFoundAsTheRowSetFindsThem) {
     EXPECT_EQ(BuildInsert(TInsertForm::Values, table, none, 10, options, params).rows, 0);
 }
 
-TEST(CopyStatements, ReadingQueriesAndForms) {
+TFieldRec Nullable(const QString& name, const QString& type) {
+    TFieldRec field = Column(name, type);
+    field.is_null = true;
+    return field;
+}
+
+TEST(CopyStatements, PortionsFollowTheKeyAndKeepTheAddition) {
     TTableRec table = TableT();
-    table.primary_key.column_names = "(ID)";
-    EXPECT_EQ(PortionQueryLines(table, 0, 100000),
-              QStringList({"SELECT * FROM T", "", "ORDER BY ID",
-                           "OFFSET 0 ROWS FETCH NEXT 100000 ROWS ONLY"}));
-    EXPECT_EQ(PortionQueryLines(table, 200000, 100000).last(),
-              "OFFSET 200000 ROWS FETCH NEXT 100000 ROWS ONLY");
-    table.query_addi = "where x=1 order by name";
-    EXPECT_EQ(PortionQueryLines(table, 0, 0),
-              QStringList({"SELECT * FROM T", "where x=1 order by name"}));
-    EXPECT_FALSE(UsesWholeTableReader(table, 0));
-    table.query_addi = "WHERE X=1";
-    EXPECT_TRUE(UsesWholeTableReader(table, 0));
-    EXPECT_FALSE(UsesWholeTableReader(table, 10));
+    table.primary_key = {QStringLiteral("PK_T"), QStringLiteral("(ID)"), true};
+    TReadPlan plan = PlanReading(table, 100000);
+    ASSERT_EQ(plan.mode, TReadMode::KeyPortions);
+    TReadQuery first = ReadQuery(table, plan, {}, 100000);
+    EXPECT_EQ(first.lines,
+              QStringList({"SELECT * FROM T", "", "ORDER BY ID", "FETCH NEXT 100000 ROWS ONLY"}));
+    EXPECT_TRUE(first.params.isEmpty());
+    // The next portion starts after the last key, whatever lies before it now.
+    TReadQuery next = ReadQuery(table, plan, {"200000"}, 100000);
+    EXPECT_EQ(next.lines[0], "SELECT * FROM (SELECT * FROM T WHERE (ID > :skerrow_key1)) T");
+    EXPECT_EQ(next.lines.mid(1), QStringList({"", "ORDER BY ID", "FETCH NEXT 100000 ROWS ONLY"}));
+    EXPECT_EQ(next.params, (QList<TKeyParam>{{"skerrow_key1", TKeyType::Number, "200000"}}));
+    // Without paging the rest of the table comes in one query, still in key order.
+    EXPECT_EQ(ReadQuery(table, plan, {"7"}, 0).lines.last(), "ORDER BY ID");
+
+    // A composite key over text, a number and a date: no row-value comparison, text as a
+    // literal, the others bound.
+    TTableRec lines;
+    lines.name = "Order Lines";
+    lines.fields = {Column("GRP", "VARCHAR2"), Column("SEQ", "NUMBER"), Column("D", "DATE"),
+                    Nullable("NOTE", "VARCHAR2")};
+    lines.primary_key = {QStringLiteral("PK_OL"), QStringLiteral("(GRP,SEQ,D)"), true};
+    plan = PlanReading(lines, 10);
+    next = ReadQuery(lines, plan, {"it's", "5", "2024-01-05 10:07:09"}, 10);
+    EXPECT_EQ(next.lines[0],
+              "SELECT * FROM (SELECT * FROM \"Order Lines\" WHERE (GRP >= 'it''s' AND (GRP > "
+              "'it''s' OR SEQ >= :skerrow_key2 AND (SEQ > :skerrow_key2 OR D > :skerrow_key3)))) "
+              "\"Order Lines\"");
+    EXPECT_EQ(next.lines[2], "ORDER BY GRP,SEQ,D");
+    EXPECT_EQ(next.params.size(), 2);
+
+    // Additions: WHERE and AND both keep working, on the rows after the key whatever their
+    // own ORs; an addition with ORDER BY reads the table in one pass in its own order.
+    table.query_addi = "WHERE NAME = 'a' OR NAME = 'b'";
+    EXPECT_EQ(
+        ReadQuery(table, PlanReading(table, 5), {"9"}, 5).lines,
+        QStringList({"SELECT * FROM (SELECT * FROM T WHERE (ID > :skerrow_key1)) T",
+                     "WHERE NAME = 'a' OR NAME = 'b'", "ORDER BY ID", "FETCH NEXT 5 ROWS ONLY"}));
+    table.query_addi = "  and NAME <> 'a' OR ID = 3";
+    EXPECT_EQ(ReadQuery(table, PlanReading(table, 5), {}, 5).lines,
+              QStringList({"SELECT * FROM T", "WHERE 1=1", "  and NAME <> 'a' OR ID = 3",
+                           "ORDER BY ID", "FETCH NEXT 5 ROWS ONLY"}));
+    table.query_addi = "ANDERSON_FLAG = 1";  // a word, not the key word
+    EXPECT_EQ(ReadQuery(table, PlanReading(table, 5), {}, 5).lines[1], "ANDERSON_FLAG = 1");
+    table.query_addi = "where ID > 1 order by NAME";
+    plan = PlanReading(table, 5);
+    EXPECT_EQ(plan.mode, TReadMode::OnePassQuery);
+    EXPECT_TRUE(plan.why_no_key.contains("ORDER BY"));
+    EXPECT_EQ(ReadQuery(table, plan, {}, 5).lines,
+              QStringList({"SELECT * FROM T", "where ID > 1 order by NAME"}));
+
+    // Without a key: never paged; the whole-table reader unless there is an addition to apply.
+    TTableRec keyless = TableT();
+    EXPECT_EQ(PlanReading(keyless, 100000).mode, TReadMode::WholeTable);
+    keyless.query_addi = "WHERE ID > 0";
+    EXPECT_EQ(PlanReading(keyless, 100000).mode, TReadMode::OnePassQuery);
+    EXPECT_EQ(ReadQuery(keyless, PlanReading(keyless, 100000), {}, 100000).lines,
+              QStringList({"SELECT * FROM T", "WHERE ID > 0"}));
+    EXPECT_EQ(PlanReading(keyless, 0).mode, TReadMode::WholeTable);
 
     EXPECT_EQ(InsertFormFor(kDbOracle, "Oracle Database 19c Enterprise Edition Release 19.0"),
               TInsertForm::InsertAll);
     EXPECT_EQ(InsertFormFor(kDbOracle, "Oracle Database 23ai Free Release 23.0.0.0.0"),
               TInsertForm::Values);
     EXPECT_EQ(InsertFormFor(kDbPostgres, "Oracle Database 11g"), TInsertForm::Values);
+}
+
+TEST(CopyStatements, OnlyAKeyThatOrdersEveryRowUniquelyIsUsed) {
+    TTableRec table;
+    table.name = "T";
+    table.fields = {Column("ID", "NUMBER"), Nullable("CODE", "VARCHAR2"), Column("K", "CHAR"),
+                    Column("R", "FLOAT"), Column("N", "NVARCHAR2")};
+    QString why;
+    EXPECT_FALSE(ChoosePagingKey(table, &why).Usable());
+    EXPECT_EQ(why, "нет первичного ключа; нет уникального ключа");
+
+    // A primary key Oracle does not enforce may repeat values; a unique key must be enabled,
+    // validated and over NOT NULL columns of types that compare exactly.
+    table.primary_key = {QStringLiteral("PK_T"), QStringLiteral("(ID)"), false};
+    table.unique_key = {{"UK_OFF", "(ID)", false, true},
+                        {"UK_NOVAL", "(ID)", true, false},
+                        {"UK_NULL", "(CODE)", true, true},
+                        {"UK_FLOAT", "(R)", true, true},
+                        {"UK_OK", "(K,N)", true, true}};
+    const TPagingKey key = ChoosePagingKey(table, &why);
+    EXPECT_EQ(key.constraint, "UK_OK");
+    EXPECT_EQ(key.columns, QStringList({"K", "N"}));
+    EXPECT_EQ(key.types, (QList<TKeyType>{TKeyType::Text, TKeyType::NationalText}));
+    table.unique_key.removeLast();
+    EXPECT_FALSE(ChoosePagingKey(table, &why).Usable());
+    EXPECT_EQ(why,
+              "первичный ключ PK_T включён без проверки строк (NOVALIDATE); уникальный ключ "
+              "UK_OFF отключён; уникальный ключ UK_NOVAL включён без проверки строк "
+              "(NOVALIDATE); столбец CODE уникального ключа UK_NULL допускает NULL; столбец R "
+              "ключа UK_FLOAT имеет тип FLOAT, значения которого нельзя сравнивать точно");
+
+    // A validated primary key wins; its columns may be renamed in the target.
+    table.primary_key.validated = true;
+    table.fields[0].change_name = "NEW_ID";
+    const TPagingKey pk = ChoosePagingKey(table);
+    EXPECT_EQ(pk.columns, QStringList({"ID"}));
+    EXPECT_EQ(pk.target_columns, QStringList({"NEW_ID"}));
+
+    // On the target the key is named as there, text compared byte-wise on PostgreSQL.
+    QList<TKeyParam> params;
+    const TPagingKey uk = key;
+    EXPECT_EQ(KeyAfterCondition(TargetKeyTerms(kDbPostgres, uk, {"x", "ж"}, params, "p")),
+              "(K COLLATE \"C\" >= 'x' AND (K COLLATE \"C\" > 'x' OR N COLLATE \"C\" > 'ж'))");
+    EXPECT_EQ(KeyEqualCondition(TargetKeyTerms(kDbOracle, uk, {"x", "ж"}, params, "p")),
+              "(K = 'x' AND N = N'ж')");
+    EXPECT_TRUE(params.isEmpty());
 }
 
 TEST(CopyStatements, SequencesBulkLoadAndLoaderArguments) {
@@ -397,11 +494,37 @@ TEST(CopyStatements, SequencesBulkLoadAndLoaderArguments) {
     ASSERT_TRUE(IsAutoincrement(orders, seq, field));
     EXPECT_EQ(seq, "ORDERS_ID_SEQ");
     EXPECT_EQ(field, "ID");
-    EXPECT_EQ(PgSetvalSql(seq, field, orders.name),
-              "SELECT setval('ORDERS_ID_SEQ',MAX(ID)) FROM ORDERS");
+    EXPECT_EQ(PgSetvalSql(orders.name, field),
+              "SELECT setval(pg_get_serial_sequence('ORDERS', 'id'), CAST(GREATEST(MAX(ID), 0) + "
+              "1 AS bigint), false) FROM ORDERS");
+    // A quoted name goes into the first argument with its quotes, into the second as stored.
+    EXPECT_EQ(PgSetvalSql("Old Orders", "Id"),
+              "SELECT setval(pg_get_serial_sequence('\"Old Orders\"', 'Id'), "
+              "CAST(GREATEST(MAX(\"Id\"), 0) + 1 AS bigint), false) FROM \"Old Orders\"");
     EXPECT_EQ(OraMaxSql(field, orders.name), "SELECT MAX(ID) FROM ORDERS");
     EXPECT_EQ(OraRestartSql(orders.name, 1042),
               "ALTER SEQUENCE SEQ_ORDERS RESTART START WITH 1042");
+    // Before 18c there is no RESTART: a one-off increment moves the sequence.
+    EXPECT_TRUE(OraCanRestartSequence("Oracle Database 18c Express Edition Release 18.0.0.0.0"));
+    EXPECT_FALSE(OraCanRestartSequence("Oracle Database 12c Enterprise Edition Release 12.2"));
+    EXPECT_FALSE(OraCanRestartSequence(""));
+    EXPECT_EQ(OraNextvalSql(orders.name), "SELECT SEQ_ORDERS.NEXTVAL FROM dual");
+    EXPECT_EQ(OraIncrementSql(orders.name, 1036), "ALTER SEQUENCE SEQ_ORDERS INCREMENT BY 1036");
+    TTableRec identity;
+    identity.fields = {Column("N", "NUMBER")};
+    identity.fields[0].identity = true;
+    QString column;
+    EXPECT_TRUE(PgSerialColumn(identity, column));
+    EXPECT_EQ(column, "N");
+    // One rule with the script: the identity column is the one a generator feeds.
+    identity.name = "EVENTS";
+    EXPECT_TRUE(IsAutoincrement(identity, seq, field));
+    EXPECT_EQ(field, "N");
+    EXPECT_EQ(OraIdentityRestartSql("EVENTS", "N"),
+              "ALTER TABLE EVENTS MODIFY (N GENERATED BY DEFAULT AS IDENTITY (START WITH LIMIT "
+              "VALUE))");
+    EXPECT_EQ(OraRestartSql("Order Notes", 5),
+              "ALTER SEQUENCE \"SEQ_Order Notes\" RESTART START WITH 5");
 
     TTableRec plain;
     plain.fields = {Column("ID", "number", true), Column("N", "NUMBER")};
@@ -409,10 +532,22 @@ TEST(CopyStatements, SequencesBulkLoadAndLoaderArguments) {
     EXPECT_FALSE(IsAutoincrement(plain, seq, field));
     EXPECT_EQ(seq, "kept");
 
-    EXPECT_EQ(PgCopySql("T", "/srv/it's here/t.txt"), "COPY T FROM '/srv/it''s here/t.txt'");
-    EXPECT_EQ(LoaderArguments("NEWU", "p w", "ORCL", "C:\\load\\T.ctl", "T"),
-              QStringList({"userid=NEWU/p w@ORCL", "control=C:\\load\\T.ctl", "errors=100",
-                           "bad=C:\\load\\T.log"}));
+    // The path is one literal whatever it holds; the data file is UTF-8.
+    EXPECT_EQ(PgCopySql("T", "/srv/it's here/t.txt"),
+              "COPY T FROM '/srv/it''s here/t.txt' WITH (ENCODING 'UTF8')");
+    EXPECT_EQ(PgCopySql("Old Orders", "C:\\load\\x';DROP TABLE t;--.txt"),
+              "COPY \"Old Orders\" FROM E'C:\\\\load\\\\x'';DROP TABLE t;--.txt' WITH (ENCODING "
+              "'UTF8')");
+    // No login on the command line: it stands in the parameter file.
+    EXPECT_EQ(LoaderArguments("/home/u/.local/share/param_loader.tmp", "C:\\load\\T.ctl", "T"),
+              QStringList({"parfile=/home/u/.local/share/param_loader.tmp",
+                           "control=C:\\load\\T.ctl", "errors=100", "bad=C:\\load\\T.log"}));
+    EXPECT_EQ(LoaderParFileText("NEWU", "p w;x'", "ORCL"), "userid=NEWU/\"p w;x'\"@ORCL\n");
+    EXPECT_EQ(LoaderParFileText("NEWU", "", ""), "userid=NEWU/\"\"\n");
+    EXPECT_THROW(LoaderParFileText("NEWU", "a\"b", "ORCL"), TError);
+    EXPECT_THROW(LoaderParFileText("NEWU", "a\ncontrol=/etc/x", "ORCL"), TError);
+    EXPECT_THROW(LoaderParFileText("a/b@c", "p", "ORCL"), TError);
+    EXPECT_EQ(LoaderParFilePath("/data/app/param.tmp"), "/data/app/param_loader.tmp");
     EXPECT_EQ(FolderOf("/data/x/T.ctl"), "/data/x/");
     EXPECT_EQ(FolderOf("T.ctl"), "");
 }
@@ -430,7 +565,7 @@ TEST(CopyStatements, LoaderRunsWithoutShellAndIsAwaited) {
     script.close();
     script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
-    const QStringList args = LoaderArguments("u", "it's $HOME", "DB", "/x y/T.ctl", "T");
+    const QStringList args = LoaderArguments("/x y/param_loader.tmp", "/x y/T.ctl", "T");
     const TLoaderRun run = RunLoader(program, args);
     EXPECT_EQ(run.exit_code, 2);
     EXPECT_FALSE(run.crashed);
@@ -441,67 +576,67 @@ TEST(CopyStatements, LoaderRunsWithoutShellAndIsAwaited) {
     EXPECT_THROW(RunLoader(dir.filePath("no such loader"), args), TError);
 }
 
-TEST(TargetCreateTexts, OracleSequenceAndScript) {
-    const QList<TSqlStep> steps = OraCreateUserSteps("NEWU", "pw");
-    ASSERT_EQ(steps.size(), 8);
-    EXPECT_EQ(steps[0], (TSqlStep{"alter session set \"_oracle_script\"=true", true}));
-    EXPECT_TRUE(
-        steps[1].sql.startsWith("CREATE PROFILE c##qor_prof LIMIT CPU_PER_SESSION "
-                                "UNLIMITED CPU_PER_CALL UNLIMITED CONNECT_TIME"));
-    EXPECT_TRUE(
-        steps[1].sql.endsWith("FAILED_LOGIN_ATTEMPTS UNLIMITED PASSWORD_LOCK_TIME "
-                              "UNLIMITED"));
-    EXPECT_TRUE(steps[1].ignore_error);
-    EXPECT_EQ(steps[2], (TSqlStep{"DROP USER NEWU CASCADE", true}));
-    EXPECT_EQ(steps[3],
-              (TSqlStep{"CREATE USER NEWU IDENTIFIED BY \"pw\" DEFAULT TABLESPACE USERS "
-                        "TEMPORARY TABLESPACE TEMP PROFILE c##qor_prof ACCOUNT UNLOCK QUOTA "
-                        "UNLIMITED ON USERS",
-                        false}));
-    EXPECT_EQ(steps[4].sql, "GRANT CREATE SESSION TO NEWU");
-    EXPECT_EQ(steps[5].sql, "GRANT UNLIMITED TABLESPACE TO NEWU");
-    EXPECT_EQ(steps[6].sql, "GRANT DBA TO NEWU");
-    EXPECT_EQ(steps[7], (TSqlStep{"ALTER USER NEWU DEFAULT ROLE ALL", false}));
+TEST(CopyStatements, OracleLoaderReadsItsLoginFromAPrivateFileThatGoes) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QString seen = dir.filePath("seen.txt");
+    const QString program = dir.filePath("loader");
+    QFile script(program);
+    ASSERT_TRUE(script.open(QIODevice::WriteOnly));
+    // Records its arguments, the rights and text of the parameter file, and whether its input
+    // is closed (a loader that prompts for a password must not wait for ever).
+    script.write(("#!/bin/sh\nprintf '%s\\n' \"$@\" > '" + seen +
+                  "'\npar=${1#parfile=}\nstat -c %a \"$par\" >> '" + seen + "'\ncat \"$par\" >> '" +
+                  seen + "'\ntimeout 5 cat > /dev/null && echo closed >> '" + seen + "'\nexit 0\n")
+                     .toUtf8());
+    script.close();
+    script.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner | QFileDevice::ExeOwner);
 
-    EXPECT_EQ(SplitOraScript("CREATE TABLE A (X NUMBER)%\r\n\r\nCREATE TABLE B (D VARCHAR2(5) "
-                             "DEFAULT '5%')%\r\nCREATE TABLE C (Y NUMBER)"),
-              QStringList({"CREATE TABLE A (X NUMBER)",
-                           "\r\n\r\nCREATE TABLE B (D VARCHAR2(5) "
-                           "DEFAULT '5",
-                           "')"}));
-    EXPECT_TRUE(SplitOraScript("no separator").isEmpty());
+    TTableRec table;
+    table.name = "T";
+    table.file_copy = dir.filePath("T.ctl");
+    const QString par_file = LoaderParFilePath(dir.filePath("param.tmp"));
+    const TLoaderRun run = RunOracleLoader(program, par_file, "newu", "s3cret; x", "ORCL", table);
+    EXPECT_EQ(run.exit_code, 0);
+    QFile result(seen);
+    ASSERT_TRUE(result.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(result.readAll()).split('\n');
+    ASSERT_GE(lines.size(), 7);
+    EXPECT_EQ(lines.mid(0, 4), LoaderArguments(par_file, table.file_copy, "T"));
+    EXPECT_FALSE(lines.mid(0, 4).join(' ').contains("s3cret"));
+    EXPECT_EQ(lines[4], "600");
+    EXPECT_EQ(lines[5], "userid=newu/\"s3cret; x\"@ORCL");
+    EXPECT_EQ(lines[6], "closed");
+    EXPECT_FALSE(QFile::exists(par_file));
 
-    EXPECT_EQ(OraTargetConnectionString(
-                  "Provider=OraOLEDB.Oracle.1;user id=SYSTEM;Password=adm;Data Source=ORCL", "NEWU",
-                  "pw"),
-              "Provider=OraOLEDB.Oracle.1;user id=NEWU;Password=pw;Data Source=ORCL");
+    // Gone also when the loader cannot start.
+    EXPECT_THROW(RunOracleLoader(dir.filePath("none"), par_file, "U", "p", "DB", table), TError);
+    EXPECT_FALSE(QFile::exists(par_file));
 }
 
-TEST(TargetCreateTexts, PostgresStatements) {
-    const QStringList create = PgCreateStatements("newdb", "secret", QString());
-    ASSERT_EQ(create.size(), 4);
-    EXPECT_EQ(create[0], "DROP DATABASE IF EXISTS newdb");
-    EXPECT_EQ(create[1], "DROP ROLE IF EXISTS newdb");
-    EXPECT_EQ(create[2],
-              "CREATE ROLE newdb WITH LOGIN NOSUPERUSER INHERIT NOCREATEDB NOCREATEROLE "
-              "NOREPLICATION PASSWORD 'secret'");
-    EXPECT_EQ(create[3],
-              "CREATE DATABASE newdb WITH OWNER = newdb ENCODING = 'UTF8' LC_COLLATE = "
-              "'Russian_Russia.1251' LC_CTYPE = 'Russian_Russia.1251' TABLESPACE = pg_default "
-              "CONNECTION LIMIT = -1");
-    EXPECT_EQ(PgCreateDatabaseSql("newdb", "C.UTF-8"),
-              "CREATE DATABASE newdb WITH OWNER = newdb ENCODING = 'UTF8' LC_COLLATE = "
-              "'C.UTF-8' LC_CTYPE = 'C.UTF-8' TEMPLATE = template0 TABLESPACE = pg_default "
-              "CONNECTION LIMIT = -1");
-    EXPECT_TRUE(IsWindowsServer("PostgreSQL 15.4, compiled by Visual C++ build 1914, 64-bit"));
-    EXPECT_TRUE(IsWindowsServer("PostgreSQL 9.6 on x86_64-w64-mingw32, compiled by gcc"));
-    EXPECT_FALSE(IsWindowsServer("PostgreSQL 15.4 (Debian 15.4-1) on x86_64-pc-linux-gnu"));
-
-    // A name that begins with "postgres" still ends; the server stores it folded.
-    EXPECT_EQ(
-        PgTargetConnectionString(
-            "Provider=MSDASQL.1;Extended Properties=\"DSN=PG;DATABASE=postgres\"", "Postgres_New"),
-        "Provider=MSDASQL.1;Extended Properties=\"DSN=PG;DATABASE=postgres_new\"");
-    EXPECT_EQ(PgTargetConnectionString("DSN=PG;Database=postgres", "x"),
-              "DSN=PG;Database=postgres");
+TEST(CopyStatements, LoaderVerdict) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QStringList args =
+        LoaderArguments(dir.filePath("param_loader.tmp"), dir.filePath("T.ctl"), "T");
+    EXPECT_EQ(CheckLoaderRun({0, false, {}}, "sqlldr", args, "T"), 0);
+    // Rows rejected: a warning with their count, the records of the bad file.
+    EXPECT_EQ(CheckLoaderRun({2, false, {}}, "sqlldr", args, "T"), -1);
+    QFile bad(dir.filePath("T.log"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("1,a\n2,b\n3,c");
+    bad.close();
+    EXPECT_EQ(CheckLoaderRun({2, false, {}}, "sqlldr", args, "T"), 3);
+    // A failed run stops the copy with what the loader said.
+    for (const TLoaderRun& run : {TLoaderRun{1, false, "SQL*Loader-350: Syntax error"},
+                                  TLoaderRun{3, false, "ORA-01017: invalid username/password"},
+                                  TLoaderRun{0, true, "killed"}}) {
+        try {
+            CheckLoaderRun(run, "sqlldr", args, "T");
+            ADD_FAILURE() << run.exit_code;
+        } catch (const TError& e) {
+            EXPECT_TRUE(e.Message().contains(run.output)) << e.Message().toStdString();
+            EXPECT_TRUE(e.Message().contains("таблицу T")) << e.Message().toStdString();
+        }
+    }
 }

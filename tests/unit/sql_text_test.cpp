@@ -80,4 +80,20 @@ TEST(SqlLiterals, EveryTypedValueIsOneLiteral) {
 TEST(SqlLiterals, OdbcValuesInBracesWhenTheyWouldBreakThePairs) {
     EXPECT_EQ(Str(OdbcValue("a=b")), "{a=b}");
     EXPECT_EQ(Str(OdbcValue("it's \"q\" \\")), "it's \"q\" \\");
+    // A quote first would open a quoted value in the provider level of the string.
+    EXPECT_EQ(Str(OdbcValue("'x")), "{'x}");
+    EXPECT_EQ(Str(OdbcValue("\"x\"")), "{\"x\"}");
+    EXPECT_EQ(Str(ConnectQuoted("DSN=a;PWD={\"x\"}", u'"')), "\"DSN=a;PWD={\"\"x\"\"}\"");
+    EXPECT_EQ(Str(ConnectQuoted("it's", u'\'')), "'it''s'");
+    EXPECT_EQ(Str(ConnectQuoted("a}b", u'{')), "{a}}b}");
+}
+
+TEST(SqlNames, PlainIdentifiersForNewDatabasesAndUsers) {
+    for (const char* good : {"a", "Demo", "ACC$X", "n_1#"}) {
+        EXPECT_TRUE(IsPlainIdentifier(QString::fromLatin1(good))) << good;
+    }
+    for (const char* bad : {"", "1a", "_a", "$a", "a b", "a-b", "a;b", "o'neil", "a\"b"}) {
+        EXPECT_FALSE(IsPlainIdentifier(QString::fromLatin1(bad))) << bad;
+    }
+    EXPECT_FALSE(IsPlainIdentifier(QStringLiteral("база")));
 }
