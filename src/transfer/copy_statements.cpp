@@ -1,6 +1,7 @@
 #include "transfer/copy_statements.h"
 
 #include "ddl/target_names.h"
+#include "ddl/type_mapping.h"
 
 #include <algorithm>
 #include <vector>
@@ -41,13 +42,14 @@ int ColumnIndex(const TDbRowSet& data_from, const QString& name) {
     throw TError(QStringLiteral("Поле «%1» не найдено в наборе данных.").arg(name));
 }
 
-// Virtual columns are computed by the target and get no value.
+// Virtual columns the target computes get no value; one the target could not take as a
+// computed column was created as a plain one and gets the source's values.
 std::vector<TColumnPlan> PlanColumns(const TTableRec& table, const TDbRowSet& data_from,
                                      const TRenderOptions& options) {
     std::vector<TColumnPlan> plan;
     plan.reserve(table.fields.size());
     for (const TFieldRec& field : table.fields) {
-        if (!field.is_virtual) {
+        if (!TargetComputes(field, table.fields, options.db_to)) {
             plan.push_back({PlanColumn(field, options), ColumnIndex(data_from, field.name)});
         }
     }

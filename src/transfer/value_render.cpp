@@ -12,6 +12,7 @@
 
 #include "db/date_time_text.h"
 #include "db/odbc.h"
+#include "ddl/type_mapping.h"
 #include "util/text_utils.h"
 
 namespace {
@@ -609,7 +610,7 @@ QString GetFields(const TTableRec& table, const TSqlNames& names) {
     QStringList written;
     written.reserve(table.fields.size());
     for (const TFieldRec& field : table.fields) {
-        if (!field.is_virtual) {
+        if (!TargetComputes(field, table.fields, names.Kind())) {
             written.append(names.Name(field.TargetName()));
         }
     }

@@ -126,5 +126,5 @@ void AppendFieldValue(QString& out, const TColumnRule& rule, const TDbField& val
                       const TRenderOptions& options, TParamFiles& params);
 
 // "(" + the target names of the table's columns joined by "," + ")", each written as the target
-// reads it; virtual columns, which the target computes itself, are left out.
+// reads it; virtual columns the target computes itself (TargetComputes) are left out.
 QString GetFields(const TTableRec& table, const TSqlNames& names = TSqlNames());

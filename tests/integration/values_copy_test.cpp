@@ -49,6 +49,7 @@ TTableRec Kinds() {
                     Col("B", "BLOB"),
                     Col("V", "NUMBER")};
     table.fields.last().is_virtual = true;
+    table.fields.last().virtual_expr = "\"ID\"*10";
     return table;
 }
 

@@ -316,6 +316,7 @@ TEST(CopyStatements, NamesAsTheTargetReadsThemAndNoVirtualColumns) {
     table.fields = {Column("OFFSET", "NUMBER"), Column("TOTAL", "NUMBER"),
                     Column("ITEM#", "VARCHAR2")};
     table.fields[1].is_virtual = true;
+    table.fields[1].virtual_expr = "\"OFFSET\"*2";
     TTargetColumns target;
     target.Set("OFFSET", TTargetKind::Exact);
     target.Set("offset", TTargetKind::Exact);
@@ -332,6 +333,15 @@ TEST(CopyStatements, NamesAsTheTargetReadsThemAndNoVirtualColumns) {
     again.AddRow({TMemField("OFFSET", "1.5"), TMemField("TOTAL", "99"), TMemField("ITEM#", "a")});
     EXPECT_EQ(BuildInsert(TInsertForm::InsertAll, table, again, 1000, options, params).sql,
               "INSERT ALL  INTO LIMIT(OFFSET,ITEM#) VALUES (1.5,'a')  SELECT * FROM dual");
+
+    // PostgreSQL made a column of an expression it does not take a plain one: it gets its
+    // values, or they would be lost.
+    table.fields[1].virtual_expr = "TO_CHAR(\"OFFSET\")";
+    options.db_to = kDbPostgres;
+    TMemRows third;
+    third.AddRow({TMemField("OFFSET", "2"), TMemField("TOTAL", "99"), TMemField("ITEM#", "c")});
+    EXPECT_EQ(BuildInsert(TInsertForm::Values, table, third, 1000, options, params).sql,
+              "INSERT INTO \"LIMIT\"(\"OFFSET\",TOTAL,\"ITEM#\") VALUES (2,99,'c')");
 }
 
 // Columns are looked up once per statement; the lookup must find what the row set's own

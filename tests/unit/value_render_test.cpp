@@ -466,7 +466,13 @@ TEST(GetFieldsTest, TargetNamesInOrder) {
     table.fields = {Column("ITEM#", "NUMBER"), Column("OFFSET", "NUMBER"), Column("V", "NUMBER"),
                     Column("Mixed Case", "VARCHAR2")};
     table.fields[2].is_virtual = true;
+    table.fields[2].virtual_expr = "\"OFFSET\"*2";
     EXPECT_EQ(GetFields(table), "(\"ITEM#\",\"OFFSET\",\"Mixed Case\")");
+    EXPECT_EQ(GetFields(table, TSqlNames(kDbOracle)), "(ITEM#,OFFSET,\"Mixed Case\")");
+    // An expression PostgreSQL does not get made the column a plain one there, holding the
+    // source's values; Oracle computes it still.
+    table.fields[2].virtual_expr = "TO_CHAR(\"OFFSET\")";
+    EXPECT_EQ(GetFields(table), "(\"ITEM#\",\"OFFSET\",V,\"Mixed Case\")");
     EXPECT_EQ(GetFields(table, TSqlNames(kDbOracle)), "(ITEM#,OFFSET,\"Mixed Case\")");
 }
 
