@@ -163,6 +163,28 @@ QString EscapeCopyText(const QString& value) {
     return result;
 }
 
+void AppendCopyTextField(QString& out, const TDbField& value, TDateTimeKind kind,
+                         const QString& table_name, qint64 row_number) {
+    if (value.IsNull()) {
+        out += QLatin1String("\\N");
+        return;
+    }
+    TLineFormat format;
+    format.db_type = kDbPostgres;
+    const QString text = FieldText(value, format, kind, table_name, row_number);
+    if (value.Category() == TFieldCategory::LargeBinary) {
+        // The bytea form is escaped already.
+        out += text;
+        return;
+    }
+    if (text.contains(QChar(0))) {
+        ThrowValueError(table_name, row_number, value,
+                        QStringLiteral("Текст содержит символ с кодом 0, который PostgreSQL не "
+                                       "принимает"));
+    }
+    out += EscapeCopyText(text);
+}
+
 QString BuildDataLine(const TDbRowSet& row, const TLineFormat& format, const QString& table_name,
                       qint64 row_number) {
     const bool oracle = format.db_type == kDbOracle;
@@ -173,19 +195,15 @@ QString BuildDataLine(const TDbRowSet& row, const TLineFormat& format, const QSt
         if (i > 0) {
             line += u'\t';
         }
-        if (field.IsNull()) {
-            if (!oracle) {
-                line += QStringLiteral("\\N");
-            }
-            continue;
-        }
-        const QString text = FieldText(
-            field, format, format.date_kinds.value(i, TDateTimeKind::None), table_name, row_number);
+        const TDateTimeKind kind = format.date_kinds.value(i, TDateTimeKind::None);
         if (!oracle) {
-            // The bytea form is escaped already.
-            line += field.Category() == TFieldCategory::LargeBinary ? text : EscapeCopyText(text);
+            AppendCopyTextField(line, field, kind, table_name, row_number);
             continue;
         }
+        if (field.IsNull()) {
+            continue;
+        }
+        const QString text = FieldText(field, format, kind, table_name, row_number);
         // The loader's layout has no escapes: such a value would split the row or shift its
         // fields, so the export stops instead of writing a file that loads wrong.
         if (HoldsLineBreakOrTab(text)) {

@@ -31,8 +31,23 @@ struct TLineFormat {
     QList<TDateTimeKind> date_kinds;
 };
 
-// A value in the COPY text format: backslash, tab, line feed and carriage return escaped.
+// --- PostgreSQL's COPY text format -------------------------------------------------------
+// The one encoder of this format: the export's PostgreSQL data files are written with it, and so
+// should anything else that feeds COPY ... FROM in the text format (tab-separated, no header,
+// default null marker), so that every writer gives the server the same bytes for a value.
+
+// A text in the COPY text format: backslash, tab, line feed and carriage return escaped.
 QString EscapeCopyText(const QString& value);
+
+// Appends the COPY text field of value (no separator, no line end): \N for null; floats with
+// the point whatever the session's separator, their -0, NaN and infinities as the field gives
+// them; dates before year 1 in the era form ("0044-03-15 12:00:00 BC"), fractions and offsets
+// kept; large binaries in bytea's hex form; any other text escaped. kind is the source
+// column's date-time kind (None: by the value's category). Raises TError naming table,
+// row_number (from 1) and column for a date the field's text form does not give as one, and
+// for a text holding a character code 0, which PostgreSQL refuses in any text.
+void AppendCopyTextField(QString& out, const TDbField& value, TDateTimeKind kind,
+                         const QString& table_name, qint64 row_number);
 
 // The line of the current row of row: the fields' texts joined by tabs. row_number (from 1)
 // and table_name only name the place in the error raised for a value the Oracle layout cannot

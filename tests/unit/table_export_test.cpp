@@ -146,6 +146,29 @@ TEST(TableExportTest, PostgresLine) {
                              "2024-01-05 00:00:00.5+03"));
 }
 
+// The COPY text encoder alone, as other writers of the format call it: it appends to what is
+// there, and refuses a character code 0 rather than writing a line the server stops on.
+TEST(TableExportTest, CopyTextFieldAppendsAndRefusesNul) {
+    TOneRow row;
+    row.Text("A", "x\ty").Null("B").Add(TRowField("C", TFieldCategory::Float, false, "-0"));
+    QString out = QStringLiteral("1\t");
+    AppendCopyTextField(out, row.Field(0), TDateTimeKind::None, "T", 1);
+    AppendCopyTextField(out, row.Field(1), TDateTimeKind::None, "T", 1);
+    AppendCopyTextField(out, row.Field(2), TDateTimeKind::None, "T", 1);
+    EXPECT_EQ(out, QStringLiteral("1\tx\\ty\\N-0"));
+
+    TOneRow nul;
+    nul.Text("ID", "3").Text("NOTE", QStringLiteral("a") + QChar(0) + QStringLiteral("b"));
+    try {
+        BuildDataLine(nul, Format(kDbPostgres), "NOTES", 12);
+        ADD_FAILURE() << "no error";
+    } catch (const TError& error) {
+        EXPECT_EQ(error.Message(),
+                  "Текст содержит символ с кодом 0, который PostgreSQL не принимает: таблица "
+                  "NOTES, строка 12, столбец NOTE");
+    }
+}
+
 TEST(TableExportTest, OracleLine) {
     TLineFormat format = Format(kDbOracle, QLatin1Char(','));
     format.date_kinds = {TDateTimeKind::None,       TDateTimeKind::None, TDateTimeKind::None,
