@@ -502,9 +502,8 @@ void TShooter::Dialogs() {
     about.hide();
 
     const TTableRec& table = ExportTable();
-    auto* export_form =
-        new TFormPostgreDataFile(form_.get(), questions_, form_->ADOConnectionFrom, table,
-                                 ExportQueryText(table), form_->db_to, &form_->ADOConnectionTo);
+    auto* export_form = new TFormPostgreDataFile(form_.get(), questions_, form_->ADOConnectionFrom,
+                                                 table, ExportQueryText(table), form_->db_to);
     export_form->resize(qMax(export_form->sizeHint().width(), 440),
                         export_form->sizeHint().height());
     export_form->show();

@@ -59,6 +59,8 @@ void TFormMigration::FillCopySettings() {
     settings.file_temp = paths.file_temp;
     settings.render.int_type_index = ComboIntType->currentIndex();
     settings.render.date_time_format = EditDateTimeFormat->text();
+    // Step 3 puts the target's format in; only a format the operator typed over it is used.
+    settings.render.operator_date_format = EditDateTimeFormat->isModified();
     settings.render.file_param = paths.file_param;
     settings.code_page = code_page;
 }
@@ -197,7 +199,7 @@ void TFormMigration::NFileSaveClick() {
         }
         const TTableRec& table = tables[index];
         auto* form = new TFormPostgreDataFile(this, *questions_, ADOConnectionFrom, table,
-                                              ExportQueryText(table), db_to, &ADOConnectionTo);
+                                              ExportQueryText(table), db_to);
         form->error_title = kApplicationTitle;
         form->SpinPortionRead->setValue(SpinPortionRead->value());
         form->SpinPortionRead->setEnabled(SpinPortionRead->isEnabled());

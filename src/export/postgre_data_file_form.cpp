@@ -8,18 +8,15 @@
 #include <algorithm>
 #include <climits>
 
-#include "util/questions.h"
-#include "schema/ora_time_format.h"
 #include "util/error.h"
+#include "util/questions.h"
 #include "util/text_utils.h"
 
 TFormPostgreDataFile::TFormPostgreDataFile(QWidget* owner, TQuestions& questions,
                                            TDbConnection& source, const TTableRec& table,
-                                           const QString& query_text, int db_type,
-                                           TDbConnection* target)
+                                           const QString& query_text, int db_type)
     : QWidget(owner, Qt::Window),
       questions_(questions),
-      target_(target),
       export_(std::make_unique<TTableExport>(source, table, query_text, db_type)) {
     setObjectName(ObjectNameFor(table.name));
     setAttribute(Qt::WA_DeleteOnClose);
@@ -44,6 +41,7 @@ TFormPostgreDataFile::TFormPostgreDataFile(QWidget* owner, TQuestions& questions
     ComboDecimal->setObjectName(QStringLiteral("ComboDecimal"));
     ComboDecimal->addItems({QStringLiteral("точка"), QStringLiteral("запятая")});
     ComboDecimal->setCurrentIndex(0);
+    ComboDecimal->setEnabled(db_type == kDbOracle);
 
     ButtonCopy = new QPushButton(QStringLiteral("Копировать"), this);
     ButtonCopy->setObjectName(QStringLiteral("ButtonCopy"));
@@ -116,12 +114,7 @@ void TFormPostgreDataFile::ButtonCopyClick() {
         return;
     }
     try {
-        QString ora_date_format;
-        if (export_->DbType() == kDbOracle && target_ != nullptr) {
-            TDbQuery query_to(*target_);
-            ora_date_format = GetOraTimeFormat(query_to, export_->DbType(), true);
-        }
-        export_->Start(file_name, ora_date_format);
+        export_->Start(file_name);
     } catch (const std::exception& error) {
         // Nothing was exported: the window stays ready for another try.
         export_->Abort();

@@ -22,12 +22,11 @@ class TQuestions;
 class TFormPostgreDataFile : public QWidget {
     Q_OBJECT
 public:
-    // source is the wizard's source connection, shared with the copy and other exports; target
-    // is the target connection, read for its date format when db_type is Oracle (none: no
-    // format). Both, and questions, must outlive the window.
+    // source is the wizard's source connection, shared with the copy and other exports; it and
+    // questions must outlive the window. The decimal separator is a choice for the loader
+    // layout of an Oracle target only: COPY reads the point.
     TFormPostgreDataFile(QWidget* owner, TQuestions& questions, TDbConnection& source,
-                         const TTableRec& table, const QString& query_text, int db_type,
-                         TDbConnection* target = nullptr);
+                         const TTableRec& table, const QString& query_text, int db_type);
     ~TFormPostgreDataFile() override;
 
     // "FormPostgreDataFile_" + table name: one export window per table.
@@ -66,7 +65,6 @@ private:
     void UpdateGauge();
 
     TQuestions& questions_;
-    TDbConnection* target_;
     std::unique_ptr<TTableExport> export_;
     bool failed_ = false;
 };

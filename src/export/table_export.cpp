@@ -6,11 +6,16 @@
 #include <QProcess>
 #include <QRandomGenerator>
 
+#include "db/sql_text.h"
 #include "util/error.h"
 #include "util/text_file.h"
 #include "util/text_utils.h"
 
 namespace {
+
+// The length a text of a large object may have in the data file. The loader sizes its buffers
+// by the declared lengths, so this is a bound, not "unlimited".
+constexpr qint64 kLoaderLobBytes = 10 * 1024 * 1024;
 
 bool HoldsLineBreakOrTab(const QString& text) {
     for (QChar c : text) {
@@ -21,28 +26,115 @@ bool HoldsLineBreakOrTab(const QString& text) {
     return false;
 }
 
+[[noreturn]] void ThrowValueError(const QString& table_name, qint64 row_number,
+                                  const TDbField& field, const QString& what) {
+    throw TError(QStringLiteral("%1: таблица %2, строка %3, столбец %4")
+                     .arg(what, table_name)
+                     .arg(row_number)
+                     .arg(field.Name()));
+}
+
+// A date-time value in the form its column's type has in the control file (the loader layout)
+// or as COPY reads it.
+QString DateTimeText(const TDbField& field, const TLineFormat& format, TDateTimeKind kind,
+                     const QString& table_name, qint64 row_number) {
+    const QString text = field.AsString();
+    const bool oracle = format.db_type == kDbOracle;
+    if (!oracle && !NeedsPgEraForm(text)) {
+        return text;
+    }
+    TDateTimeParts parts;
+    if (!ParseDateTimeText(text, parts)) {
+        ThrowValueError(table_name, row_number, field,
+                        QStringLiteral("Значение «%1» не является датой").arg(text));
+    }
+    if (!oracle) {
+        return PgDateTimeText(parts);
+    }
+    if (kind == TDateTimeKind::None) {
+        kind = parts.has_offset            ? TDateTimeKind::TimestampTz
+               : !parts.fraction.isEmpty() ? TDateTimeKind::Timestamp
+                                           : TDateTimeKind::Date;
+    }
+    if (kind == TDateTimeKind::TimestampTz && !parts.has_offset) {
+        ThrowValueError(
+            table_name, row_number, field,
+            QStringLiteral("Значение «%1» не содержит смещения часового пояса").arg(text));
+    }
+    try {
+        return OraDateTimeText(parts, kind != TDateTimeKind::Date,
+                               kind == TDateTimeKind::TimestampTz);
+    } catch (const TConvertError& error) {
+        ThrowValueError(table_name, row_number, field, error.Message());
+    }
+}
+
 // The text of one field of the current row, before the COPY escapes.
-QString FieldText(const TDbField& field, const TLineFormat& format) {
+QString FieldText(const TDbField& field, const TLineFormat& format, TDateTimeKind kind,
+                  const QString& table_name, qint64 row_number) {
     const bool oracle = format.db_type == kDbOracle;
     switch (field.Category()) {
         case TFieldCategory::Float:
-            return ReplaceDecimalPoint(field.AsString(), format.deci_sep);
+            // COPY reads floats with the point only; the separator is the loader's choice.
+            return ReplaceDecimalPoint(field.AsString(),
+                                       oracle ? format.deci_sep : QLatin1Char('.'));
         case TFieldCategory::DateTime:
-            if (oracle) {
-                return OraTime(FormatDateTime(format.ora_time_format, field.AsDateTime(),
-                                              format.format_settings));
-            }
-            return field.AsString();
+            return DateTimeText(field, format, kind, table_name, row_number);
         case TFieldCategory::LargeBinary:
-            // The hex input form of bytea; the COPY text format needs its backslash doubled.
+            // The hex input form of bytea, whose backslash the COPY text format doubles; the
+            // loader reads hex text into a RAW column.
             if (!oracle) {
                 return QStringLiteral("\\\\x") + QString::fromLatin1(field.AsBytes().toHex());
             }
-            return field.AsString();
+            return QString::fromLatin1(field.AsBytes().toHex().toUpper());
         case TFieldCategory::Other:
             break;
     }
+    if (kind != TDateTimeKind::None) {
+        return DateTimeText(field, format, kind, table_name, row_number);
+    }
     return field.AsString();
+}
+
+// The loader's field of a column of the table.
+QString ControlField(const TFieldRec& field, const TSqlNames& names) {
+    const QString name = names.Name(field.TargetName());
+    if (field.is_virtual) {
+        return name + QStringLiteral(" FILLER");
+    }
+    const QString type = UpperLatin(field.data_type.trimmed());
+    switch (DateTimeKindOf(type)) {
+        case TDateTimeKind::Date: {
+            const QString mask = OraDateTimeMask(true, false, false);
+            return name + QStringLiteral(" DATE(%1) \"%2\"").arg(mask.size()).arg(mask);
+        }
+        case TDateTimeKind::Timestamp:
+            return name +
+                   QStringLiteral(" TIMESTAMP \"%1\"").arg(OraDateTimeMask(true, true, false));
+        case TDateTimeKind::TimestampTz:
+            return name + (type.contains(QLatin1String("LOCAL"))
+                               ? QStringLiteral(" TIMESTAMP WITH LOCAL TIME ZONE \"%1\"")
+                               : QStringLiteral(" TIMESTAMP WITH TIME ZONE \"%1\""))
+                              .arg(OraDateTimeMask(true, true, true));
+        case TDateTimeKind::None:
+            break;
+    }
+    if (type == QLatin1String("CLOB") || type == QLatin1String("NCLOB") ||
+        type == QLatin1String("LONG")) {
+        return name + QStringLiteral(" CHAR(%1)").arg(kLoaderLobBytes);
+    }
+    if (field.size > 0) {
+        if (type == QLatin1String("VARCHAR2") || type == QLatin1String("NVARCHAR2") ||
+            type == QLatin1String("CHAR") || type == QLatin1String("NCHAR") ||
+            type == QLatin1String("VARCHAR")) {
+            // The loader counts bytes of the UTF-8 file: up to four a character.
+            return name + QStringLiteral(" CHAR(%1)").arg(qint64(field.size) * 4);
+        }
+        if (type == QLatin1String("RAW")) {
+            return name + QStringLiteral(" CHAR(%1)").arg(qint64(field.size) * 2);
+        }
+    }
+    return name;
 }
 
 }  // namespace
@@ -71,6 +163,28 @@ QString EscapeCopyText(const QString& value) {
     return result;
 }
 
+void AppendCopyTextField(QString& out, const TDbField& value, TDateTimeKind kind,
+                         const QString& table_name, qint64 row_number) {
+    if (value.IsNull()) {
+        out += QLatin1String("\\N");
+        return;
+    }
+    TLineFormat format;
+    format.db_type = kDbPostgres;
+    const QString text = FieldText(value, format, kind, table_name, row_number);
+    if (value.Category() == TFieldCategory::LargeBinary) {
+        // The bytea form is escaped already.
+        out += text;
+        return;
+    }
+    if (text.contains(QChar(0))) {
+        ThrowValueError(table_name, row_number, value,
+                        QStringLiteral("Текст содержит символ с кодом 0, который PostgreSQL не "
+                                       "принимает"));
+    }
+    out += EscapeCopyText(text);
+}
+
 QString BuildDataLine(const TDbRowSet& row, const TLineFormat& format, const QString& table_name,
                       qint64 row_number) {
     const bool oracle = format.db_type == kDbOracle;
@@ -81,18 +195,15 @@ QString BuildDataLine(const TDbRowSet& row, const TLineFormat& format, const QSt
         if (i > 0) {
             line += u'\t';
         }
-        if (field.IsNull()) {
-            if (!oracle) {
-                line += QStringLiteral("\\N");
-            }
-            continue;
-        }
-        const QString text = FieldText(field, format);
+        const TDateTimeKind kind = format.date_kinds.value(i, TDateTimeKind::None);
         if (!oracle) {
-            // The bytea form is escaped already.
-            line += field.Category() == TFieldCategory::LargeBinary ? text : EscapeCopyText(text);
+            AppendCopyTextField(line, field, kind, table_name, row_number);
             continue;
         }
+        if (field.IsNull()) {
+            continue;
+        }
+        const QString text = FieldText(field, format, kind, table_name, row_number);
         // The loader's layout has no escapes: such a value would split the row or shift its
         // fields, so the export stops instead of writing a file that loads wrong.
         if (HoldsLineBreakOrTab(text)) {
@@ -108,28 +219,38 @@ QString BuildDataLine(const TDbRowSet& row, const TLineFormat& format, const QSt
     return line;
 }
 
-QString BuildControlLine(const TTableRec& table, const QString& data_file,
-                         const QString& ora_date_format) {
+QString BuildControlLine(const TTableRec& table, const QString& data_file) {
+    const TSqlNames names(kDbOracle);
     QStringList columns;
     for (const TFieldRec& field : table.fields) {
-        if (field.data_type == QLatin1String("DATE")) {
-            columns << field.name + QStringLiteral(" DATE(") +
-                           QString::number(ora_date_format.size()) + QStringLiteral(") \"") +
-                           ora_date_format + u'"';
-        } else {
-            columns << field.name;
+        columns << ControlField(field, names);
+    }
+    return QStringLiteral("LOAD DATA CHARACTERSET UTF8 INFILE '") + data_file +
+           QStringLiteral("' INTO TABLE ") + names.Name(table.name) +
+           QStringLiteral(" FIELDS TERMINATED BY '\\t' TRAILING NULLCOLS (") + columns.join(u',') +
+           u')';
+}
+
+QString OracleUnloadableColumn(const TTableRec& table) {
+    for (const TFieldRec& field : table.fields) {
+        const QString type = UpperLatin(field.data_type.trimmed());
+        if (!field.is_virtual &&
+            (type == QLatin1String("BLOB") || type == QLatin1String("LONG RAW") ||
+             type == QLatin1String("BFILE"))) {
+            return field.name;
         }
     }
-    return QStringLiteral("LOAD DATA INFILE '") + data_file + QStringLiteral("' INTO TABLE ") +
-           table.name + QStringLiteral(" FIELDS TERMINATED BY '\\t' TRAILING NULLCOLS (") +
-           columns.join(u',') + u')';
+    return QString();
 }
 
 QString ExportQueryText(const TTableRec& table) {
-    QString text = QStringLiteral("SELECT * FROM ") + table.name;
-    const QString& key = table.primary_key.column_names;
+    QString text = QStringLiteral("SELECT * FROM ") + OraSourceName(table.name);
+    QStringList key;
+    for (const QString& column : SplitKeyList(table.primary_key.column_names)) {
+        key << OraSourceName(column);
+    }
     if (!key.isEmpty()) {
-        text += QStringLiteral(" ORDER BY ") + key.mid(1, key.size() - 2);
+        text += QStringLiteral(" ORDER BY ") + key.join(u',');
     }
     return text;
 }
@@ -188,26 +309,32 @@ TTableExport::~TTableExport() {
     }
 }
 
-void TTableExport::Start(const QString& file_name, const QString& ora_date_format) {
+void TTableExport::Start(const QString& file_name) {
     if (started_) {
         throw TError(QStringLiteral("Экспорт таблицы ") + table_.name +
                      QStringLiteral(" уже запущен"));
     }
     file_name_ = file_name;
     if (db_type_ == kDbOracle) {
+        const QString binary = OracleUnloadableColumn(table_);
+        if (!binary.isEmpty()) {
+            throw TError(QStringLiteral("Таблицу %1 нельзя выгрузить в файл для Oracle: столбец %2 "
+                                        "хранит двоичные данные, которые загрузчик из такого "
+                                        "файла не прочитает без искажений. Перенесите эту "
+                                        "таблицу копированием")
+                             .arg(table_.name, binary));
+        }
         data_file_name_ = RandomDataFileName(file_name);
         // The loader's files keep the rights they always had (the data file is widened for it).
-        WriteTextLines(file_name, {BuildControlLine(table_, data_file_name_, ora_date_format)},
-                       code_page_, TFileAccess::Default);
-        ora_time_format_ = ConvertOraTimeFormat(ora_date_format);
+        WriteTextLines(file_name, {BuildControlLine(table_, data_file_name_)}, code_page_,
+                       TFileAccess::Default);
     } else {
         data_file_name_ = file_name;
-        ora_time_format_.clear();
     }
     copy_off_ = 0;
 
     query_from_->Close();
-    query_from_->SetText(QStringLiteral("SELECT COUNT(*) FROM ") + table_.name);
+    query_from_->SetText(QStringLiteral("SELECT COUNT(*) FROM ") + OraSourceName(table_.name));
     query_from_->Open();
     total_ = query_from_->Eof() ? 0 : query_from_->Field(0).AsInteger();
     query_from_->Close();
@@ -240,7 +367,7 @@ bool TTableExport::CopyData() {
             query_from_->Close();
         }
         if (!table_from_->Active()) {
-            table_from_->SetTableName(table_.name);
+            table_from_->SetTableName(OraSourceName(table_.name));
             table_from_->Open();
             // Only after the read mode was switched during the export.
             if (copy_off_ > 0) {
@@ -267,8 +394,10 @@ bool TTableExport::CopyData() {
     TLineFormat format;
     format.db_type = db_type_;
     format.deci_sep = deci_sep;
-    format.ora_time_format = ora_time_format_;
-    format.format_settings = format_settings;
+    if (fresh) {
+        PlanKinds();
+    }
+    format.date_kinds = date_kinds_;
 
     bool source_done = false;
     if (data_from_->Eof()) {
@@ -300,6 +429,22 @@ void TTableExport::AddToStream(const QString& text) {
     if (stream_.write(bytes) != bytes.size()) {
         throw TFileError(QStringLiteral("Не удалось записать в файл ") + data_file_name_ +
                          QStringLiteral(": ") + stream_.errorString());
+    }
+}
+
+// The columns of the row set by position, found by name among the table's columns.
+void TTableExport::PlanKinds() {
+    date_kinds_.clear();
+    for (int i = 0; i < data_from_->FieldCount(); ++i) {
+        const QString name = UpperLatin(data_from_->Field(i).Name());
+        TDateTimeKind kind = TDateTimeKind::None;
+        for (const TFieldRec& field : table_.fields) {
+            if (UpperLatin(field.name) == name) {
+                kind = DateTimeKindOf(field.data_type);
+                break;
+            }
+        }
+        date_kinds_.append(kind);
     }
 }
 

@@ -11,25 +11,43 @@
 
 #include <QDateTime>
 #include <QFile>
+#include <QList>
 #include <QString>
 #include <cstdint>
 #include <memory>
 
+#include "db/date_time_text.h"
 #include "db/odbc.h"
-#include "schema/date_format.h"
 #include "schema/table_model.h"
 #include "util/code_page.h"
 
 // How the fields of a row become the text of a data-file line.
 struct TLineFormat {
-    int db_type = kDbPostgres;          // kDbOracle: loader layout; anything else: COPY text
-    QChar deci_sep = QLatin1Char('.');  // separator of floating-point values
-    QString ora_time_format;            // Oracle: date/time format text of date values
-    TFormatSettings format_settings = TFormatSettings::Default();
+    int db_type = kDbPostgres;  // kDbOracle: loader layout; anything else: COPY text
+    // Separator of floating-point values in the loader layout (COPY reads only the point).
+    QChar deci_sep = QLatin1Char('.');
+    // What each column of the row set holds by its source type, by position; a column past the
+    // list is taken by its values' category (a date-time value then by its own text form).
+    QList<TDateTimeKind> date_kinds;
 };
 
-// A value in the COPY text format: backslash, tab, line feed and carriage return escaped.
+// --- PostgreSQL's COPY text format -------------------------------------------------------
+// The one encoder of this format: the export's PostgreSQL data files are written with it, and so
+// should anything else that feeds COPY ... FROM in the text format (tab-separated, no header,
+// default null marker), so that every writer gives the server the same bytes for a value.
+
+// A text in the COPY text format: backslash, tab, line feed and carriage return escaped.
 QString EscapeCopyText(const QString& value);
+
+// Appends the COPY text field of value (no separator, no line end): \N for null; floats with
+// the point whatever the session's separator, their -0, NaN and infinities as the field gives
+// them; dates before year 1 in the era form ("0044-03-15 12:00:00 BC"), fractions and offsets
+// kept; large binaries in bytea's hex form; any other text escaped. kind is the source
+// column's date-time kind (None: by the value's category). Raises TError naming table,
+// row_number (from 1) and column for a date the field's text form does not give as one, and
+// for a text holding a character code 0, which PostgreSQL refuses in any text.
+void AppendCopyTextField(QString& out, const TDbField& value, TDateTimeKind kind,
+                         const QString& table_name, qint64 row_number);
 
 // The line of the current row of row: the fields' texts joined by tabs. row_number (from 1)
 // and table_name only name the place in the error raised for a value the Oracle layout cannot
@@ -37,13 +55,18 @@ QString EscapeCopyText(const QString& value);
 QString BuildDataLine(const TDbRowSet& row, const TLineFormat& format, const QString& table_name,
                       qint64 row_number);
 
-// The loader control file's line (without its line end). ora_date_format is the target's date
-// format in Oracle notation, used for the columns of type "DATE".
-QString BuildControlLine(const TTableRec& table, const QString& data_file,
-                         const QString& ora_date_format);
+// The loader control file's line (without its line end): the data file is UTF-8; columns by
+// their target names, character columns with their lengths in bytes, dates and timestamps with
+// the formats the data file is written in, virtual columns (computed by the target) skipped.
+QString BuildControlLine(const TTableRec& table, const QString& data_file);
+
+// A column the loader cannot read back from a data file (BLOB, LONG RAW, BFILE): its name, or
+// the empty text when the table has none.
+QString OracleUnloadableColumn(const TTableRec& table);
 
 // The source query of portion reading: "SELECT * FROM " + name, then " ORDER BY " + the primary
 // key's columns when the table has one, so that the portions follow each other without gaps.
+// Names are written as a query on the source needs them.
 QString ExportQueryText(const TTableRec& table);
 
 // The decimal separator of the dialog's choice: 0 point, 1 comma, anything else the system's.
@@ -66,16 +89,15 @@ public:
     TTableExport& operator=(const TTableExport&) = delete;
 
     // Settings read on every unit, so the dialog may change them between ticks.
-    int portion_write = 1000;   // rows written per unit, at least 1 is used
-    int portion_read = 100000;  // rows per source query; 0 or less reads the table whole
-    QChar deci_sep = QLatin1Char('.');
-    TFormatSettings format_settings = TFormatSettings::Default();
+    int portion_write = 1000;           // rows written per unit, at least 1 is used
+    int portion_read = 100000;          // rows per source query; 0 or less reads the table whole
+    QChar deci_sep = QLatin1Char('.');  // the loader layout's; COPY text always has the point
 
     // file_name is the file chosen by the operator: the data file itself for PostgreSQL, the
-    // control file for Oracle (whose data file gets a random name in the same folder).
-    // ora_date_format is the Oracle target's date format in Oracle notation (ignored for
-    // PostgreSQL). Counts the rows, writes the control file, creates the data file.
-    void Start(const QString& file_name, const QString& ora_date_format = QString());
+    // control file for Oracle (whose data file gets a random name in the same folder). Counts
+    // the rows, writes the control file, creates the data file. An Oracle export of a table
+    // with a column the loader cannot read back is refused before any file is written.
+    void Start(const QString& file_name);
 
     // One unit of work: at most portion_write rows. Returns true once the export is complete;
     // the data file is closed then.
@@ -97,13 +119,13 @@ public:
     bool Finished() const { return finished_; }
     const QString& FileName() const { return file_name_; }
     const QString& DataFileName() const { return data_file_name_; }
-    const QString& OraTimeFormat() const { return ora_time_format_; }
     const QDateTime& TimeStart() const { return time_start_; }
     // Seconds since Start, rounded to the nearest whole second.
     uint32_t ElapsedSeconds() const;
 
 private:
     void CloseReaders();
+    void PlanKinds();
     void Finish();
 
     TTableRec table_;
@@ -121,6 +143,6 @@ private:
     bool aborted_ = false;
     QString file_name_;
     QString data_file_name_;
-    QString ora_time_format_;
+    QList<TDateTimeKind> date_kinds_;  // of the open reader's columns
     QDateTime time_start_;
 };

@@ -33,6 +33,7 @@ TCopyEngine::TCopyEngine(TTables& tables, TDbConnection& connection_from, TDbQue
 QList<TTableToRow> TCopyEngine::PrepareCopy(qint64 start_table) {
     // A reader left open by earlier work would otherwise be taken for the first table's.
     reader_.Close();
+    target_columns_.Clear();
     if (!settings_.file_addi.isEmpty()) {
         LoadQueryAddi(settings_.file_addi, tables_, settings_.code_page);
     }
@@ -356,6 +357,10 @@ void TCopyEngine::WriteStatement(const TTableRec& table) {
     TRenderOptions options = settings_.render;
     options.db_to = settings_.db_to;
     options.table_name = table.name;
+    // Numbers are written by the column they go into, as the target has it.
+    options.target_columns =
+        &target_columns_.For(query_to_, settings_.db_to, table, TargetNames(options));
+    options.first_row = pending_.rows;
     const TBuiltInsert built =
         BuildInsert(InsertFormFor(settings_.db_to, settings_.oracle_vers), table, reader_,
                     std::max(1, settings_.portion_write), options, params_);
@@ -368,9 +373,7 @@ void TCopyEngine::WriteStatement(const TTableRec& table) {
     // Only the statement's own large binary values are parameters; with checking off nothing
     // in the rendered literals can be mistaken for one.
     query_to_.SetParamCheck(!params_.Empty());
-    for (const TParamFiles::TParam& param : params_.Params()) {
-        query_to_.SetParamFile(param.name, param.path);
-    }
+    params_.Bind(query_to_);
     query_to_.SetText(built.sql);
     query_to_.ExecSQL();
 }

@@ -215,4 +215,5 @@ private:
     QStringList journal_;
     QStringList notes_;  // journal lines held back until the first table's block
     TParamFiles params_;
+    TTargetColumnCache target_columns_;
 };

@@ -1,6 +1,7 @@
 #include "transfer/copy_statements.h"
 
 #include "ddl/target_names.h"
+#include "ddl/type_mapping.h"
 
 #include <algorithm>
 #include <vector>
@@ -12,12 +13,14 @@
 
 namespace {
 
+// Oracle counts the values of all INTO clauses of one INSERT ALL together.
+constexpr int kOraInsertAllValues = 999;
+
 // The columns of a table as the copy renders them: the position of each in the row set, found
 // once per statement rather than by name for every value, and how its values are written.
 struct TColumnPlan {
-    const TFieldRec* field;
+    TColumnRule rule;
     int index;
-    TRenderKind kind;
 };
 
 // The position of the column FieldByName finds: the first of that name, Latin letters compared
@@ -39,34 +42,63 @@ int ColumnIndex(const TDbRowSet& data_from, const QString& name) {
     throw TError(QStringLiteral("Поле «%1» не найдено в наборе данных.").arg(name));
 }
 
-std::vector<TColumnPlan> PlanColumns(const TTableRec& table, const TDbRowSet& data_from) {
+// Virtual columns the target computes get no value; one the target could not take as a
+// computed column was created as a plain one and gets the source's values.
+std::vector<TColumnPlan> PlanColumns(const TTableRec& table, const TDbRowSet& data_from,
+                                     const TRenderOptions& options) {
     std::vector<TColumnPlan> plan;
     plan.reserve(table.fields.size());
     for (const TFieldRec& field : table.fields) {
-        plan.push_back({&field, ColumnIndex(data_from, field.name), RenderKindOf(field)});
+        if (!TargetComputes(field, table.fields, options.db_to)) {
+            plan.push_back({PlanColumn(field, options), ColumnIndex(data_from, field.name)});
+        }
     }
     return plan;
 }
 
-// Appends the values of the current row after head, and drops the final comma (dropped as a
-// character, so a row whose columns all render empty loses the opening bracket, as it always
-// has).
-void AppendRow(QString& sql, QLatin1String head_start, const QString& head_rest,
-               const TDbRowSet& data_from, const std::vector<TColumnPlan>& plan,
-               const TRenderOptions& options, TParamFiles& params) {
-    sql += head_start;
-    sql += head_rest;
-    for (const TColumnPlan& column : plan) {
-        AppendFieldValue(sql, *column.field, column.kind, data_from.Field(column.index), options,
-                         params);
+// The current row for a message: its primary key's values, or its number in the table.
+QString RowRef(const TTableRec& table, const TDbRowSet& data_from, qint64 number) {
+    QStringList key;
+    try {
+        for (const QString& name : SplitKeyList(table.primary_key.column_names)) {
+            const TDbField& field = data_from.FieldByName(name);
+            QString value = field.IsNull() ? QStringLiteral("null") : field.AsString();
+            if (value.size() > 60) {
+                value = value.left(60) + QStringLiteral("...");
+            }
+            key << name + u'=' + value;
+        }
+    } catch (const TError&) {
+        key.clear();
+    }
+    if (key.isEmpty()) {
+        return QStringLiteral("строка %1").arg(number);
+    }
+    return QStringLiteral("строка с ключом ") + key.join(QStringLiteral(", "));
+}
+
+// Appends the values of the current row, and drops the final comma (dropped as a character,
+// so a row whose columns all render empty loses the opening bracket, as it always has).
+void AppendValues(QString& sql, const TTableRec& table, const TDbRowSet& data_from,
+                  const std::vector<TColumnPlan>& plan, const TRenderOptions& options,
+                  TParamFiles& params, qint64 row_number) {
+    try {
+        for (const TColumnPlan& column : plan) {
+            AppendFieldValue(sql, column.rule, data_from.Field(column.index), options, params);
+        }
+    } catch (const TNulCharError& error) {
+        throw TConvertError(QStringLiteral("Таблица %1, %2, столбец %3: %4")
+                                .arg(table.name, RowRef(table, data_from, row_number),
+                                     error.Column(), TNulCharError::Reason()));
     }
     sql.chop(1);
 }
 
-// After the first row the statement's size is foreseeable: one allocation instead of many.
-void ReserveFor(QString& sql, qsizetype head_size, int portion_write) {
+// After the first row the statement's size is foreseeable: one allocation instead of many, and
+// never more than the size a statement may have.
+void ReserveFor(QString& sql, qsizetype head_size, int rows, qsizetype limit) {
     const qsizetype row = sql.size() - head_size;
-    sql.reserve(sql.size() + row * (portion_write - 1) + row / 8 + 64);
+    sql.reserve(std::min(sql.size() + row * (rows - 1) + row / 8 + 64, limit + 64));
 }
 
 // An addition that goes on a condition ("AND X = 1") needs a WHERE before it.
@@ -144,35 +176,71 @@ TBuiltInsert BuildInsert(TInsertForm form, const TTableRec& table, TDbRowSet& da
                          int portion_write, const TRenderOptions& options, TParamFiles& params) {
     params.Reset();
     TBuiltInsert built;
-    const QString into = table.name + GetFields(table);
+    const TSqlNames names = TargetNames(options);
+    const QString into = names.Name(table.name) + GetFields(table, names);
     QString& sql = built.sql;
     std::vector<TColumnPlan> plan;
     if (!data_from.Eof()) {
-        plan = PlanColumns(table, data_from);
+        plan = PlanColumns(table, data_from, options);
     }
+    const qsizetype limit = options.max_statement_chars;
+    const auto row_number = [&] { return options.first_row + built.rows + 1; };
     if (form == TInsertForm::InsertAll) {
+        const int columns = std::max<int>(1, int(plan.size()));
+        const int rows_max = std::clamp(kOraInsertAllValues / columns, 1, portion_write);
         const QString head = into + QStringLiteral(" VALUES (");
+        // " SELECT * FROM dual" and the row's ") ".
+        constexpr qsizetype kTail = 21;
         sql = QStringLiteral("INSERT ALL ");
         const qsizetype head_size = sql.size();
-        for (int pass = 0; pass < portion_write && !data_from.Eof(); ++pass) {
-            AppendRow(sql, QLatin1String(" INTO "), head, data_from, plan, options, params);
+        for (int pass = 0; pass < rows_max && !data_from.Eof(); ++pass) {
+            const qsizetype mark = sql.size();
+            const qsizetype params_mark = params.Size();
+            sql += QLatin1String(" INTO ");
+            sql += head;
+            const qsizetype values_at = sql.size();
+            AppendValues(sql, table, data_from, plan, options, params, row_number());
+            const bool binds = params.Size() > params_mark;
+            if (pass > 0 && (binds || sql.size() + kTail > limit)) {
+                // The row goes into the next statement.
+                sql.truncate(mark);
+                params.Truncate(params_mark);
+                break;
+            }
+            if (binds || columns > kOraInsertAllValues) {
+                // Oracle refuses a LOB bound inside INSERT ALL, and more values than it counts:
+                // such a row goes alone, as a plain INSERT.
+                sql = QStringLiteral("INSERT INTO ") + into + QStringLiteral(" VALUES (") +
+                      sql.mid(values_at) + u')';
+                ++built.rows;
+                data_from.Next();
+                return built;
+            }
             sql += QLatin1String(") ");
             ++built.rows;
             data_from.Next();
-            if (!params.Empty() || !table.query_addi.isEmpty()) {
+            if (!table.query_addi.isEmpty()) {
                 break;
             }
             if (pass == 0) {
-                ReserveFor(sql, head_size, portion_write);
+                ReserveFor(sql, head_size, rows_max, limit);
             }
         }
         sql += QLatin1String(" SELECT * FROM dual");
         return built;
     }
-    sql = "INSERT INTO " + into + " VALUES ";
+    sql = QStringLiteral("INSERT INTO ") + into + QStringLiteral(" VALUES ");
     const qsizetype head_size = sql.size();
     for (int pass = 0; pass < portion_write && !data_from.Eof(); ++pass) {
-        AppendRow(sql, QLatin1String("("), QString(), data_from, plan, options, params);
+        const qsizetype mark = sql.size();
+        const qsizetype params_mark = params.Size();
+        sql += u'(';
+        AppendValues(sql, table, data_from, plan, options, params, row_number());
+        if (pass > 0 && sql.size() + 1 > limit) {
+            sql.truncate(mark);
+            params.Truncate(params_mark);
+            break;
+        }
         sql += QLatin1String("),");
         ++built.rows;
         data_from.Next();
@@ -180,7 +248,7 @@ TBuiltInsert BuildInsert(TInsertForm form, const TTableRec& table, TDbRowSet& da
             break;
         }
         if (pass == 0) {
-            ReserveFor(sql, head_size, portion_write);
+            ReserveFor(sql, head_size, portion_write, limit);
         }
     }
     sql.chop(1);

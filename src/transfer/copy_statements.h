@@ -59,10 +59,15 @@ struct TBuiltInsert {
 };
 
 // Builds one INSERT from the current row of data_from on: at most portion_write rows, fewer
-// when data_from ends; a row with a large binary value ends the statement (its values travel
-// as parameters listed in params, which is reset first), and so does every row of the
-// INSERT ALL form when the table has a query addition. data_from is left on the row after the
-// last one taken. Raises what value rendering raises.
+// when data_from ends or when the next row would take the text past
+// options.max_statement_chars (a single row may be larger). A row with values bound as
+// parameters (listed in params, which is reset first) ends the statement; and so does every
+// row of the INSERT ALL form when the table has a query addition. The INSERT ALL form holds at
+// most 999 values (rows x columns), and a row with bound values goes alone as a plain INSERT
+// ... VALUES, which is the form Oracle takes a LOB bind in. Names are written by the target's
+// TSqlNames; virtual columns are left out. data_from is left on the row after the last one
+// taken. Raises what value rendering raises; a text with a character code 0 for PostgreSQL
+// names the table, the row's key (or number) and the column.
 TBuiltInsert BuildInsert(TInsertForm form, const TTableRec& table, TDbRowSet& data_from,
                          int portion_write, const TRenderOptions& options, TParamFiles& params);
 

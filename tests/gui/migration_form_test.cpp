@@ -5,8 +5,10 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -657,3 +659,25 @@ TEST_F(MigrationFormTest, AddScriptAppendsAFileInTheCodePage) {
 }
 
 }  // namespace
+
+// The date format that step 3 reads from the target does not decide how dates are written to
+// it (they go with explicit formats); a format the operator types over it does.
+TEST_F(MigrationFormTest, OnlyATypedDateFormatIsTheOperators) {
+    const TRenderOptions& render = form_->copy_engine.Settings().render;
+    form_->EditDateTimeFormat->setText(QStringLiteral("DD-MON-RR"));
+    form_->FillCopySettings();
+    EXPECT_FALSE(render.operator_date_format);
+
+    form_->EditDateTimeFormat->setFocus();
+    form_->EditDateTimeFormat->end(false);
+    QKeyEvent press(QEvent::KeyPress, Qt::Key_Backspace, Qt::NoModifier);
+    QCoreApplication::sendEvent(form_->EditDateTimeFormat, &press);
+    form_->FillCopySettings();
+    EXPECT_TRUE(render.operator_date_format);
+    EXPECT_EQ(render.date_time_format, QStringLiteral("DD-MON-R"));
+
+    // Entering step 3 again puts the target's format back, and it is no longer the operator's.
+    form_->EditDateTimeFormat->setText(QStringLiteral("DD-MON-RR"));
+    form_->FillCopySettings();
+    EXPECT_FALSE(render.operator_date_format);
+}

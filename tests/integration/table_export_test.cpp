@@ -35,7 +35,10 @@ protected:
     }
 
     void CreateTables() {
-        Exec("DROP TABLE IF EXISTS h8x_src, h8x_dst, h8x_dst2, h8x_one, h8x_empty");
+        Exec("DROP VIEW IF EXISTS h8x_era");
+        Exec(
+            "DROP TABLE IF EXISTS h8x_src, h8x_dst, h8x_dst2, h8x_one, h8x_empty, h8x_era_dst, "
+            "h8x_ora, h8x_era_src");
         Exec(
             "CREATE TABLE h8x_src (id integer PRIMARY KEY, name text, note varchar(100), "
             "f float8, dt date, ts timestamp, bin bytea, num numeric(12,2))");
@@ -60,7 +63,10 @@ protected:
 
     void TearDown() override {
         if (connection_.Connected()) {
-            Exec("DROP TABLE IF EXISTS h8x_src, h8x_dst, h8x_dst2, h8x_one, h8x_empty");
+            Exec("DROP VIEW IF EXISTS h8x_era");
+            Exec(
+                "DROP TABLE IF EXISTS h8x_src, h8x_dst, h8x_dst2, h8x_one, h8x_empty, "
+                "h8x_era_dst, h8x_ora, h8x_era_src");
         }
     }
 
@@ -151,19 +157,26 @@ TEST_F(TableExportDbTest, PostgresFileLoadsBackExactly) {
     }
 }
 
-TEST_F(TableExportDbTest, CommaSeparatorIsWrittenForFloatsOnly) {
-    const QString path = dir_.filePath(QStringLiteral("comma.txt"));
-    TTableExport task(connection_, Source(), ExportQueryText(Source()), kDbPostgres);
-    task.deci_sep = QLatin1Char(',');
-    task.Start(path);
-    RunToEnd(task);
-    const QList<QByteArray> lines = ReadAll(path).split('\n');
-    ASSERT_GE(lines.size(), 5);
-    // The float takes the comma; the numeric column is not a float and keeps its point.
-    EXPECT_EQ(lines[0], QByteArray("1\tplain\t\\N\t2,5\t2024-01-05\t2024-01-05 13:07:09\t"
-                                   "\\\\x00ff5c090a0d\t12.34\r"));
-    EXPECT_TRUE(lines[1].startsWith("2\ttab\\there\tline\\nbreak\t-0,125\t\\N\t2024-01-05\t"))
-        << lines[1].toStdString();
+// COPY reads floats with the point only: whichever separator is chosen, the file loads back
+// exactly.
+TEST_F(TableExportDbTest, BothSeparatorsLoadBackExactly) {
+    for (const QChar sep : {QLatin1Char('.'), QLatin1Char(',')}) {
+        SCOPED_TRACE(sep.toLatin1());
+        Exec("TRUNCATE h8x_dst");
+        const QString path = dir_.filePath(QStringLiteral("sep_%1.txt").arg(sep.unicode()));
+        TTableExport task(connection_, Source(), ExportQueryText(Source()), kDbPostgres);
+        task.deci_sep = sep;
+        task.Start(path);
+        RunToEnd(task);
+        const QList<QByteArray> lines = ReadAll(path).split('\n');
+        ASSERT_GE(lines.size(), 5);
+        EXPECT_EQ(lines[0], QByteArray("1\tplain\t\\N\t2.5\t2024-01-05\t2024-01-05 13:07:09\t"
+                                       "\\\\x00ff5c090a0d\t12.34\r"));
+        EXPECT_TRUE(lines[1].startsWith("2\ttab\\there\tline\\nbreak\t-0.125\t\\N\t2024-01-05\t"))
+            << lines[1].toStdString();
+        Exec("COPY h8x_dst FROM '" + path + "'");
+        EXPECT_EQ(Differences("h8x_src", "h8x_dst"), 0);
+    }
 }
 
 TEST_F(TableExportDbTest, ExportsInterleaveOnOneConnection) {
@@ -256,13 +269,11 @@ TEST_F(TableExportDbTest, OracleLayout) {
     {
         // Only the value column is read, so a null row gives an empty line.
         TTableExport task(connection_, one, "SELECT v FROM H8X_ONE ORDER BY id", kDbOracle);
-        task.Start(control, "DD.MM.YYYY HH24:MI:SS");
-        EXPECT_EQ(task.OraTimeFormat(), QStringLiteral("DD.MM.YYYY HH:NN:SS"));
+        task.Start(control);
         RunToEnd(task);
         EXPECT_EQ(ReadAll(task.DataFileName()), QByteArray("\r\nx\r\n\r\n"));
-        EXPECT_EQ(ReadAll(control), TCodePage().FromUnicode(BuildControlLine(
-                                        one, task.DataFileName(), "DD.MM.YYYY HH24:MI:SS")) +
-                                        "\r\n");
+        EXPECT_EQ(ReadAll(control),
+                  TCodePage().FromUnicode(BuildControlLine(one, task.DataFileName())) + "\r\n");
         EXPECT_NE(task.DataFileName(), control);
         EXPECT_EQ(QFileInfo(task.DataFileName()).absolutePath(), QFileInfo(control).absolutePath());
     }
@@ -271,7 +282,7 @@ TEST_F(TableExportDbTest, OracleLayout) {
     Exec("UPDATE h8x_one SET v = E'a\\tb' WHERE id = 2");
     TTableExport task(connection_, one, ExportQueryText(one), kDbOracle);
     task.portion_write = 10;
-    task.Start(control, "DD.MM.RR");
+    task.Start(control);
     try {
         task.CopyData();
         ADD_FAILURE() << "no error for a tab in an Oracle data file";
@@ -284,4 +295,74 @@ TEST_F(TableExportDbTest, OracleLayout) {
     EXPECT_EQ(ReadAll(task.DataFileName()), QByteArray("1\t\r\n"));
 }
 
+// Dates before year 1 come from the layer with a minus sign or in the era form; the file holds
+// the form COPY reads, and the first and last dates load back.
+TEST_F(TableExportDbTest, DatesBeforeYearOneLoadBack) {
+    Exec("CREATE TABLE h8x_era_src (id integer PRIMARY KEY, d timestamp(0))");
+    Exec(
+        "INSERT INTO h8x_era_src VALUES (1, '4712-01-01 00:00:00 BC'), "
+        "(2, '0044-03-15 12:00:00 BC'), (3, '0001-01-01 00:00:00'), (4, '9999-12-31 23:59:59'), "
+        "(5, NULL)");
+    Exec(
+        "CREATE VIEW h8x_era AS SELECT id, CASE WHEN id = 1 THEN d::text WHEN d < '0001-01-01' "
+        "THEN '-' || to_char(d, 'YYYY-MM-DD HH24:MI:SS') ELSE d::text END AS d "
+        "FROM h8x_era_src");
+    Exec("CREATE TABLE h8x_era_dst (LIKE h8x_era_src)");
+    TTableRec era = Source("H8X_ERA");
+    TFieldRec id;
+    id.name = "ID";
+    id.data_type = "NUMBER";
+    TFieldRec d;
+    d.name = "D";
+    d.data_type = "DATE";
+    era.fields = {id, d};
+    const QString path = dir_.filePath(QStringLiteral("era.txt"));
+    TTableExport task(connection_, era, ExportQueryText(era), kDbPostgres);
+    task.Start(path);
+    RunToEnd(task);
+    EXPECT_TRUE(ReadAll(path).contains("2\t0044-03-15 12:00:00 BC\r\n"));
+    Exec("COPY h8x_era_dst FROM '" + path + "'");
+    EXPECT_EQ(Differences("h8x_era_src", "h8x_era_dst"), 0);
+}
+
+// The loader layout: dates and timestamps in the formats the control file names, binaries of a
+// RAW column as hex; a table with a BLOB column is refused before any file is written.
+TEST_F(TableExportDbTest, OracleLayoutOfDatesAndBinaries) {
+    Exec(
+        "CREATE TABLE h8x_ora (id integer PRIMARY KEY, d timestamp(0), ts timestamp(6), "
+        "r bytea)");
+    Exec(
+        "INSERT INTO h8x_ora VALUES (1, '2024-01-05 13:07:09', '2024-01-05 00:00:00', "
+        "'\\x00ff'), (2, NULL, NULL, NULL)");
+    TTableRec ora = Source("H8X_ORA");
+    for (const auto& [name, type] : {std::pair{"ID", "NUMBER"}, std::pair{"D", "DATE"},
+                                     std::pair{"TS", "TIMESTAMP(6)"}, std::pair{"R", "RAW"}}) {
+        TFieldRec field;
+        field.name = QString::fromLatin1(name);
+        field.data_type = QString::fromLatin1(type);
+        ora.fields.append(field);
+    }
+    const QString control = dir_.filePath(QStringLiteral("ora.ctl"));
+    {
+        TTableExport task(connection_, ora, ExportQueryText(ora), kDbOracle);
+        task.Start(control);
+        RunToEnd(task);
+        EXPECT_EQ(ReadAll(task.DataFileName()),
+                  QByteArray("1\t2024-01-05 13:07:09\t2024-01-05 00:00:00.0\t00FF\r\n2\t\t\t\r\n"));
+        EXPECT_TRUE(ReadAll(control).contains(
+            "(ID,D DATE(22) \"SYYYY-MM-DD HH24:MI:SS\",TS TIMESTAMP \"SYYYY-MM-DD "
+            "HH24:MI:SS.FF\",R)"));
+    }
+    ora.fields[3].data_type = "BLOB";
+    const QString refused = dir_.filePath(QStringLiteral("refused.ctl"));
+    TTableExport task(connection_, ora, ExportQueryText(ora), kDbOracle);
+    try {
+        task.Start(refused);
+        ADD_FAILURE() << "no error";
+    } catch (const TError& error) {
+        EXPECT_TRUE(error.Message().contains("H8X_ORA")) << error.Message().toStdString();
+        EXPECT_TRUE(error.Message().contains("столбец R"));
+    }
+    EXPECT_FALSE(QFile::exists(refused));
+}
 }  // namespace

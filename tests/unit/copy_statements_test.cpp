@@ -150,6 +150,200 @@ TEST(CopyStatements, LargeBinaryRowEndsTheStatementAndKeepsEveryValue) {
     EXPECT_TRUE(params.Empty());
 }
 
+// Oracle refuses a LOB bound inside INSERT ALL: such a row goes alone as a plain INSERT, and
+// the row before it ends the INSERT ALL without it.
+TEST(CopyStatements, OracleRowsWithBindsGoAsPlainInserts) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    TRenderOptions options;
+    options.db_to = kDbOracle;
+    options.file_param = dir.filePath("param.tmp");
+    TParamFiles params;
+    TTableRec table;
+    table.name = "DOCS";
+    table.fields = {Column("ID", "NUMBER"), Column("A", "BLOB"), Column("NOTE", "CLOB")};
+    const QString long_note(4001, u'n');
+    TMemRows rows;
+    rows.AddRow({TMemField("ID", "1"), TMemField("A", "", true), TMemField("NOTE", "x")});
+    rows.AddRow({TMemField("ID", "2"), TMemField("A", "", false, QByteArray("\x01\x02", 2)),
+                 TMemField("NOTE", "y")});
+    rows.AddRow({TMemField("ID", "3"), TMemField("A", "", true), TMemField("NOTE", long_note)});
+    rows.AddRow({TMemField("ID", "4"), TMemField("A", "", true), TMemField("NOTE", "z")});
+
+    TBuiltInsert built = BuildInsert(TInsertForm::InsertAll, table, rows, 1000, options, params);
+    EXPECT_EQ(built.sql,
+              "INSERT ALL  INTO DOCS(ID,A,NOTE) VALUES (1,null,'x')  SELECT * FROM dual");
+    EXPECT_EQ(built.rows, 1);
+    EXPECT_TRUE(params.Empty());
+    EXPECT_EQ(rows.Position(), 1u);
+
+    built = BuildInsert(TInsertForm::InsertAll, table, rows, 1000, options, params);
+    EXPECT_EQ(built.sql, "INSERT INTO DOCS(ID,A,NOTE) VALUES (2,:param,'y')");
+    ASSERT_EQ(params.Size(), 1);
+    EXPECT_EQ(params.Params()[0].path, options.file_param);
+
+    built = BuildInsert(TInsertForm::InsertAll, table, rows, 1000, options, params);
+    EXPECT_EQ(built.sql, "INSERT INTO DOCS(ID,A,NOTE) VALUES (3,null,:param)");
+    ASSERT_EQ(params.Size(), 1);
+    EXPECT_EQ(params.Params()[0].text, long_note);
+
+    built = BuildInsert(TInsertForm::InsertAll, table, rows, 1000, options, params);
+    EXPECT_EQ(built.sql,
+              "INSERT ALL  INTO DOCS(ID,A,NOTE) VALUES (4,null,'z')  SELECT * FROM dual");
+    EXPECT_TRUE(rows.Eof());
+}
+
+TEST(CopyStatements, InsertAllStaysWithinOraclesValueCount) {
+    TRenderOptions options;
+    options.db_to = kDbOracle;
+    TParamFiles params;
+    TTableRec wide;
+    wide.name = "W";
+    std::vector<TMemField> row;
+    for (int i = 0; i < 10; ++i) {
+        wide.fields.append(Column(QStringLiteral("C%1").arg(i), "NUMBER"));
+        row.emplace_back(QStringLiteral("C%1").arg(i), QString::number(i));
+    }
+    TMemRows rows;
+    for (int r = 0; r < 250; ++r) {
+        rows.AddRow(row);
+    }
+    // 99 rows of 10 values each.
+    EXPECT_EQ(BuildInsert(TInsertForm::InsertAll, wide, rows, 1000, options, params).rows, 99);
+    EXPECT_EQ(BuildInsert(TInsertForm::InsertAll, wide, rows, 50, options, params).rows, 50);
+    // The multi-row VALUES form of Oracle 23 knows no such count.
+    EXPECT_EQ(BuildInsert(TInsertForm::Values, wide, rows, 1000, options, params).rows, 101);
+
+    // A row of more values than the count goes as a plain INSERT.
+    TTableRec widest;
+    widest.name = "X";
+    std::vector<TMemField> big_row;
+    for (int i = 0; i < 1000; ++i) {
+        widest.fields.append(Column(QStringLiteral("C%1").arg(i), "NUMBER"));
+        big_row.emplace_back(QStringLiteral("C%1").arg(i), "7");
+    }
+    TMemRows big;
+    big.AddRow(big_row);
+    big.AddRow(big_row);
+    const TBuiltInsert built =
+        BuildInsert(TInsertForm::InsertAll, widest, big, 1000, options, params);
+    EXPECT_EQ(built.rows, 1);
+    EXPECT_TRUE(built.sql.startsWith("INSERT INTO X(C0,C1,"));
+    EXPECT_TRUE(built.sql.endsWith(",7,7)"));
+}
+
+// A statement takes rows while its text stays within the bound; a row larger than the bound
+// goes alone.
+TEST(CopyStatements, StatementsAreBoundedBySize) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    for (const TInsertForm form : {TInsertForm::Values, TInsertForm::InsertAll}) {
+        SCOPED_TRACE(form == TInsertForm::Values ? "values" : "insert all");
+        TRenderOptions options;
+        options.db_to = form == TInsertForm::Values ? kDbPostgres : kDbOracle;
+        options.max_statement_chars = 300;
+        options.file_param = dir.filePath("param.tmp");
+        TParamFiles params;
+        TTableRec table;
+        table.name = "T";
+        table.fields = {Column("ID", "NUMBER"), Column("NAME", "VARCHAR2"), Column("B", "BLOB")};
+        TMemRows rows;
+        const QList<int> sizes{40, 40, 40, 40, 500, 40, 40, 40, 40, 40, 40, 40};
+        for (int i = 0; i < sizes.size(); ++i) {
+            // The fifth row is too large for any statement, the sixth brings a binary value.
+            rows.AddRow({TMemField("ID", QString::number(i + 1)),
+                         TMemField("NAME", QString(sizes[i], u'a')),
+                         TMemField("B", "", i != 5, QByteArray("b"))});
+        }
+        QList<qint64> counts;
+        qint64 total = 0;
+        while (!rows.Eof()) {
+            const TBuiltInsert built = BuildInsert(form, table, rows, 1000, options, params);
+            counts << built.rows;
+            total += built.rows;
+            if (built.rows > 1) {
+                EXPECT_LE(built.sql.size(), 300) << built.sql.toStdString();
+            }
+            // A row taken out again leaves no parameter behind.
+            EXPECT_EQ(params.Size(), built.sql.contains(":param") ? 1 : 0);
+        }
+        EXPECT_EQ(total, sizes.size());
+        if (form == TInsertForm::Values) {
+            EXPECT_EQ(counts, (QList<qint64>{4, 1, 1, 5, 1}));
+        } else {
+            EXPECT_EQ(counts, (QList<qint64>{3, 1, 1, 1, 3, 3}));
+        }
+    }
+}
+
+TEST(CopyStatements, NulInTextNamesTableRowAndColumn) {
+    TRenderOptions options;
+    TParamFiles params;
+    TTableRec table;
+    table.name = "LINES";
+    table.fields = {Column("ID", "NUMBER"), Column("LINE", "NUMBER"), Column("NOTE", "VARCHAR2")};
+    table.primary_key.column_names = "(ID,LINE)";
+    const QString nul = QStringLiteral("x") + QChar(0);
+    TMemRows rows;
+    rows.AddRow({TMemField("ID", "5"), TMemField("LINE", "1"), TMemField("NOTE", "ok")});
+    rows.AddRow({TMemField("ID", "5"), TMemField("LINE", "2"), TMemField("NOTE", nul)});
+    try {
+        BuildInsert(TInsertForm::Values, table, rows, 1000, options, params);
+        ADD_FAILURE() << "no error";
+    } catch (const TConvertError& error) {
+        EXPECT_EQ(error.Message(),
+                  "Таблица LINES, строка с ключом ID=5, LINE=2, столбец NOTE: текст содержит "
+                  "символ с кодом 0, который PostgreSQL не принимает");
+    }
+    // Without a key the row is named by its number in the table.
+    table.primary_key.column_names.clear();
+    options.first_row = 40;
+    TMemRows again;
+    again.AddRow({TMemField("ID", "5"), TMemField("LINE", "1"), TMemField("NOTE", "ok")});
+    again.AddRow({TMemField("ID", "5"), TMemField("LINE", "2"), TMemField("NOTE", nul)});
+    try {
+        BuildInsert(TInsertForm::Values, table, again, 1000, options, params);
+        ADD_FAILURE() << "no error";
+    } catch (const TConvertError& error) {
+        EXPECT_TRUE(error.Message().startsWith("Таблица LINES, строка 42, столбец NOTE: "))
+            << error.Message().toStdString();
+    }
+}
+
+TEST(CopyStatements, NamesAsTheTargetReadsThemAndNoVirtualColumns) {
+    TTableRec table;
+    table.name = "LIMIT";
+    table.fields = {Column("OFFSET", "NUMBER"), Column("TOTAL", "NUMBER"),
+                    Column("ITEM#", "VARCHAR2")};
+    table.fields[1].is_virtual = true;
+    table.fields[1].virtual_expr = "\"OFFSET\"*2";
+    TTargetColumns target;
+    target.Set("OFFSET", TTargetKind::Exact);
+    target.Set("offset", TTargetKind::Exact);
+    TRenderOptions options;
+    options.target_columns = &target;
+    TParamFiles params;
+    TMemRows rows;
+    rows.AddRow({TMemField("OFFSET", "1.5"), TMemField("TOTAL", "99"), TMemField("ITEM#", "a")});
+    rows.AddRow({TMemField("OFFSET", "2"), TMemField("TOTAL", "99"), TMemField("ITEM#", "b")});
+    EXPECT_EQ(BuildInsert(TInsertForm::Values, table, rows, 1000, options, params).sql,
+              "INSERT INTO \"LIMIT\"(\"OFFSET\",\"ITEM#\") VALUES (1.5,'a'),(2,'b')");
+    options.db_to = kDbOracle;
+    TMemRows again;
+    again.AddRow({TMemField("OFFSET", "1.5"), TMemField("TOTAL", "99"), TMemField("ITEM#", "a")});
+    EXPECT_EQ(BuildInsert(TInsertForm::InsertAll, table, again, 1000, options, params).sql,
+              "INSERT ALL  INTO LIMIT(OFFSET,ITEM#) VALUES (1.5,'a')  SELECT * FROM dual");
+
+    // PostgreSQL made a column of an expression it does not take a plain one: it gets its
+    // values, or they would be lost.
+    table.fields[1].virtual_expr = "TO_CHAR(\"OFFSET\")";
+    options.db_to = kDbPostgres;
+    TMemRows third;
+    third.AddRow({TMemField("OFFSET", "2"), TMemField("TOTAL", "99"), TMemField("ITEM#", "c")});
+    EXPECT_EQ(BuildInsert(TInsertForm::Values, table, third, 1000, options, params).sql,
+              "INSERT INTO \"LIMIT\"(\"OFFSET\",TOTAL,\"ITEM#\") VALUES (2,99,'c')");
+}
+
 // Columns are looked up once per statement; the lookup must find what the row set's own
 // FieldByName finds, and fail as it fails.
 TEST(CopyStatements, ColumnsFoundAsTheRowSetFindsThem) {
@@ -162,7 +356,7 @@ TEST(CopyStatements, ColumnsFoundAsTheRowSetFindsThem) {
     rows.AddRow({TMemField("ID", "7"), TMemField("ИМЯ", "x")});
     rows.AddRow({TMemField("ID", "8"), TMemField("ИМЯ", "y")});
     EXPECT_EQ(BuildInsert(TInsertForm::Values, table, rows, 10, options, params).sql,
-              "INSERT INTO T(имя,id) VALUES ('x',7),('y',8)");
+              "INSERT INTO T(\"имя\",id) VALUES ('x',7),('y',8)");
 
     table.fields.append(Column("MISSING", "NUMBER"));
     TMemRows more;

@@ -37,15 +37,43 @@ TEST(TableExportTest, ControlLineOfTheWorkedExample) {
     table.name = QStringLiteral("T");
     table.fields = {Column("ID", "NUMBER"), Column("NAME", "VARCHAR2", "FULL_NAME"),
                     Column("DT", "DATE")};
-    EXPECT_EQ(BuildControlLine(table, QStringLiteral("C:\\exp\\123.dat"), "DD.MM.RR"),
-              QStringLiteral("LOAD DATA INFILE 'C:\\exp\\123.dat' INTO TABLE T FIELDS TERMINATED "
-                             "BY '\\t' TRAILING NULLCOLS (ID,NAME,DT DATE(8) \"DD.MM.RR\")"));
+    // The target's columns by their target names; dates in the form the data file has them.
+    EXPECT_EQ(BuildControlLine(table, QStringLiteral("C:\\exp\\123.dat")),
+              QStringLiteral("LOAD DATA CHARACTERSET UTF8 INFILE 'C:\\exp\\123.dat' INTO TABLE T "
+                             "FIELDS TERMINATED BY '\\t' TRAILING NULLCOLS (ID,FULL_NAME,DT "
+                             "DATE(22) \"SYYYY-MM-DD HH24:MI:SS\")"));
+}
 
-    // Only the exact type name "DATE" gets the format; the length counts characters.
-    table.fields = {Column("A", "TIMESTAMP(6)"), Column("B", "date"), Column("C", "DATE")};
-    EXPECT_EQ(BuildControlLine(table, "/x/1.dat", QString::fromUtf8("DD-ДД")),
-              QString::fromUtf8("LOAD DATA INFILE '/x/1.dat' INTO TABLE T FIELDS TERMINATED BY "
-                                "'\\t' TRAILING NULLCOLS (A,B,C DATE(5) \"DD-ДД\")"));
+TEST(TableExportTest, ControlLineTypesEveryColumn) {
+    TTableRec table;
+    table.name = QStringLiteral("Old Orders");
+    table.fields = {Column("A", "TIMESTAMP(6)"),
+                    Column("B", "timestamp(3) with time zone"),
+                    Column("C", "TIMESTAMP WITH LOCAL TIME ZONE"),
+                    Column("D", "date"),
+                    Column("NOTE", "VARCHAR2"),
+                    Column("CODE", "CHAR"),
+                    Column("BODY", "CLOB"),
+                    Column("GUID", "RAW"),
+                    Column("ITEM#", "NUMBER"),
+                    Column("V", "NUMBER")};
+    table.fields[4].size = 100;
+    table.fields[5].size = 1;
+    table.fields[7].size = 16;
+    table.fields[9].is_virtual = true;
+    EXPECT_EQ(BuildControlLine(table, "/x/1.dat"),
+              "LOAD DATA CHARACTERSET UTF8 INFILE '/x/1.dat' INTO TABLE \"Old Orders\" FIELDS "
+              "TERMINATED BY '\\t' TRAILING NULLCOLS (A TIMESTAMP \"SYYYY-MM-DD HH24:MI:SS.FF\","
+              "B TIMESTAMP WITH TIME ZONE \"SYYYY-MM-DD HH24:MI:SS.FF TZH:TZM\","
+              "C TIMESTAMP WITH LOCAL TIME ZONE \"SYYYY-MM-DD HH24:MI:SS.FF TZH:TZM\","
+              "D DATE(22) \"SYYYY-MM-DD HH24:MI:SS\",NOTE CHAR(400),CODE CHAR(4),"
+              "BODY CHAR(10485760),GUID CHAR(32),ITEM#,V FILLER)");
+
+    EXPECT_EQ(OracleUnloadableColumn(table), QString());
+    table.fields.append(Column("PHOTO", "BLOB"));
+    EXPECT_EQ(OracleUnloadableColumn(table), "PHOTO");
+    table.fields.last().data_type = "LONG RAW";
+    EXPECT_EQ(OracleUnloadableColumn(table), "PHOTO");
 }
 
 TEST(TableExportTest, CopyTextEscapes) {
@@ -70,6 +98,11 @@ TEST(TableExportTest, QueryTextOrdersByThePrimaryKey) {
     EXPECT_EQ(ExportQueryText(table), QStringLiteral("SELECT * FROM ORDERS"));
     table.primary_key.column_names = QStringLiteral("(ID,LINE)");
     EXPECT_EQ(ExportQueryText(table), QStringLiteral("SELECT * FROM ORDERS ORDER BY ID,LINE"));
+    // Names that a query on the source must quote.
+    table.name = QStringLiteral("LIMIT");
+    table.primary_key.column_names = QStringLiteral("(ITEM#,Id)");
+    EXPECT_EQ(ExportQueryText(table),
+              QStringLiteral("SELECT * FROM \"LIMIT\" ORDER BY \"ITEM#\",\"Id\""));
 }
 
 TEST(TableExportTest, PostgresLine) {
@@ -87,30 +120,81 @@ TEST(TableExportTest, PostgresLine) {
               QStringLiteral("7\t\\N\ta\\tb\\r\\nc\\\\d\t2.5\t2024-01-05 13:07:09\t\\\\x00ff5c09\t"
                              "\\N\t"));
 
+    // COPY reads floats with the point only, whatever separator was chosen; a minus zero keeps
+    // its sign.
     TOneRow floats;
-    floats.Add(TRowField("F", TFieldCategory::Float, false, "1,234.5"))
+    floats.Add(TRowField("F", TFieldCategory::Float, false, "-0"))
         .Add(TRowField("G", TFieldCategory::Float, false, "2.5"))
-        .Text("S", "2.5");
+        .Add(TRowField("H", TFieldCategory::Float, false, "1,5e-10"))
+        .Text("S", "2,5");
     EXPECT_EQ(BuildDataLine(floats, Format(kDbPostgres, QLatin1Char(',')), "T", 1),
-              QStringLiteral("1,234,5\t2,5\t2.5"));
+              QStringLiteral("-0\t2.5\t1.5e-10\t2,5"));
     // Unknown server kinds get the COPY layout as well.
-    EXPECT_EQ(BuildDataLine(floats, Format(kDbUnknown), "T", 1),
-              QStringLiteral("1.234.5\t2.5\t2.5"));
+    EXPECT_EQ(BuildDataLine(floats, Format(kDbUnknown, QLatin1Char(',')), "T", 1),
+              QStringLiteral("-0\t2.5\t1.5e-10\t2,5"));
+
+    // Dates before year 1 in the era form, also where the column comes as text.
+    TLineFormat format = Format(kDbPostgres);
+    format.date_kinds = {TDateTimeKind::None, TDateTimeKind::Date};
+    TOneRow era;
+    era.Add(TRowField("D", TFieldCategory::DateTime, false, "-4712-01-01"))
+        .Text("E", "-0044-03-15 12:00:00")
+        .Add(TRowField("F", TFieldCategory::DateTime, false, "0044-03-15 12:00:00 BC"))
+        .Add(TRowField("G", TFieldCategory::DateTime, false, "2024-01-05 00:00:00.5+03"));
+    EXPECT_EQ(BuildDataLine(era, format, "T", 1),
+              QStringLiteral("4712-01-01 BC\t0044-03-15 12:00:00 BC\t0044-03-15 12:00:00 BC\t"
+                             "2024-01-05 00:00:00.5+03"));
+}
+
+// The COPY text encoder alone, as other writers of the format call it: it appends to what is
+// there, and refuses a character code 0 rather than writing a line the server stops on.
+TEST(TableExportTest, CopyTextFieldAppendsAndRefusesNul) {
+    TOneRow row;
+    row.Text("A", "x\ty").Null("B").Add(TRowField("C", TFieldCategory::Float, false, "-0"));
+    QString out = QStringLiteral("1\t");
+    AppendCopyTextField(out, row.Field(0), TDateTimeKind::None, "T", 1);
+    AppendCopyTextField(out, row.Field(1), TDateTimeKind::None, "T", 1);
+    AppendCopyTextField(out, row.Field(2), TDateTimeKind::None, "T", 1);
+    EXPECT_EQ(out, QStringLiteral("1\tx\\ty\\N-0"));
+
+    TOneRow nul;
+    nul.Text("ID", "3").Text("NOTE", QStringLiteral("a") + QChar(0) + QStringLiteral("b"));
+    try {
+        BuildDataLine(nul, Format(kDbPostgres), "NOTES", 12);
+        ADD_FAILURE() << "no error";
+    } catch (const TError& error) {
+        EXPECT_EQ(error.Message(),
+                  "Текст содержит символ с кодом 0, который PostgreSQL не принимает: таблица "
+                  "NOTES, строка 12, столбец NOTE");
+    }
 }
 
 TEST(TableExportTest, OracleLine) {
     TLineFormat format = Format(kDbOracle, QLatin1Char(','));
-    format.ora_time_format = QStringLiteral("DD-MMM-YY HH:NN:SS");
-    const QDateTime date(QDate(2024, 5, 1), QTime(13, 7, 9));
+    format.date_kinds = {TDateTimeKind::None,       TDateTimeKind::None, TDateTimeKind::None,
+                         TDateTimeKind::None,       TDateTimeKind::Date, TDateTimeKind::Timestamp,
+                         TDateTimeKind::TimestampTz};
     TOneRow row;
     row.Text("ID", "7")
         .Null("NOTE")
         .Text("NAME", QStringLiteral("it's \\ fine"))
         .Add(TRowField("F", TFieldCategory::Float, false, "2.5"))
-        .Add(TRowField("DT", TFieldCategory::DateTime, false, "2024-05-01 13:07:09", {}, date))
+        .Add(TRowField("DT", TFieldCategory::DateTime, false, "-0044-03-15"))
+        .Add(TRowField("TS", TFieldCategory::DateTime, false, "2024-05-01 13:07:09"))
+        .Add(TRowField("TZ", TFieldCategory::DateTime, false, "2024-05-01 13:07:09.5+03"))
+        .Add(TRowField("R", TFieldCategory::LargeBinary, false, {}, QByteArray("\x00\xab", 2)))
         .Null("LAST");
+    // Dates in the formats of the control file, whatever the target session's format is.
     EXPECT_EQ(BuildDataLine(row, format, "T", 1),
-              QStringLiteral("7\t\tit's \\ fine\t2,5\t01-MAY-24 13:07:09\t"));
+              QStringLiteral("7\t\tit's \\ fine\t2,5\t-0044-03-15 00:00:00\t2024-05-01 "
+                             "13:07:09.0\t2024-05-01 13:07:09.5 +03:00\t00AB\t"));
+
+    // A zoned value without its offset cannot be written as an instant.
+    TOneRow zoneless;
+    zoneless.Text("ID", "1").Add(
+        TRowField("TZ", TFieldCategory::DateTime, false, "2024-05-01 13:07:09"));
+    format.date_kinds = {TDateTimeKind::None, TDateTimeKind::TimestampTz};
+    EXPECT_THROW(BuildDataLine(zoneless, format, "T", 1), TError);
 
     // A lone null column gives an empty line (which the export still writes).
     TOneRow lone;
@@ -122,7 +206,7 @@ TEST(TableExportTest, OracleLine) {
         TOneRow broken;
         broken.Text("ID", "1").Text("NOTE", bad);
         try {
-            BuildDataLine(broken, format, "CLIENTS", 42);
+            BuildDataLine(broken, Format(kDbOracle), "CLIENTS", 42);
             ADD_FAILURE() << "no error for " << bad.toStdString();
         } catch (const TError& error) {
             EXPECT_TRUE(error.Message().contains(QStringLiteral("CLIENTS")));
