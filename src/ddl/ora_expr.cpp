@@ -1,5 +1,6 @@
 #include "ddl/ora_expr.h"
 
+#include <QRegularExpression>
 #include <QSet>
 
 #include "util/text_utils.h"
@@ -243,6 +244,19 @@ private:
         return true;
     }
 
+    // A date or timestamp literal in the ISO form both servers read alike.
+    bool TypedLiteral(qsizetype i, qsizetype end) const {
+        if (i + 1 >= end || t_[i + 1].kind != TOraTokenKind::String) {
+            return false;
+        }
+        static const QRegularExpression date(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
+        static const QRegularExpression timestamp(
+            QStringLiteral("^\\d{4}-\\d{2}-\\d{2} \\d{2}:\\d{2}:\\d{2}(\\.\\d{1,9})?$"));
+        const QString& value = t_[i + 1].value;
+        return (t_[i].value == "DATE" && date.match(value).hasMatch()) ||
+               (t_[i].value == "TIMESTAMP" && timestamp.match(value).hasMatch());
+    }
+
     bool Seq(qsizetype begin, qsizetype end, QString& out) {
         int depth = 0;
         for (qsizetype i = begin; i < end; ++i) {
@@ -282,6 +296,12 @@ private:
                         }
                         out += space + text;
                         i = close;
+                        break;
+                    }
+                    // DATE '1990-01-01' and TIMESTAMP '...' read the same on both servers.
+                    if (TypedLiteral(i, end)) {
+                        out += space + token.value + " " + PgLiteral(t_[i + 1].value);
+                        ++i;
                         break;
                     }
                     if (keywords.contains(token.value)) {

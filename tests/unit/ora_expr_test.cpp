@@ -14,10 +14,10 @@ TFieldRec Col(const QString& name, const QString& type, const QString& change_na
     return field;
 }
 
-const QList<TFieldRec> kFields{Col("QTY", "NUMBER"),     Col("ITEM#", "NUMBER"),
-                               Col("OFFSET", "NUMBER"),  Col("NAME", "VARCHAR2"),
-                               Col("CODE", "CHAR"),      Col("OLD", "NUMBER", "NEW_NAME"),
-                               Col("Mixed", "VARCHAR2"), Col("PRICE", "NUMBER")};
+const QList<TFieldRec> kFields{
+    Col("QTY", "NUMBER"),     Col("ITEM#", "NUMBER"), Col("OFFSET", "NUMBER"),
+    Col("NAME", "VARCHAR2"),  Col("CODE", "CHAR"),    Col("OLD", "NUMBER", "NEW_NAME"),
+    Col("Mixed", "VARCHAR2"), Col("PRICE", "NUMBER"), Col("HIRED", "DATE")};
 
 // The PostgreSQL form, or "<none>" when the expression does not translate.
 std::string Pg(const QString& expr) {
@@ -83,6 +83,9 @@ TEST(OraExpr, ChecksAndComputedColumnsForPostgres) {
               "NULLIF(COALESCE(NAME, '') || ' ' || COALESCE(\"Mixed\", ''), '')");
     // '' is NULL in Oracle.
     EXPECT_EQ(Pg("NAME <> ''"), "NAME <> NULL");
+    // Date and timestamp literals in the ISO form read alike on both servers.
+    EXPECT_EQ(Pg("HIRED > DATE '1990-01-01' AND HIRED < timestamp '2100-01-01 00:00:00.5'"),
+              "HIRED > DATE '1990-01-01' AND HIRED < TIMESTAMP '2100-01-01 00:00:00.5'");
 }
 
 TEST(OraExpr, WhatPostgresWouldReadDifferentlyIsRefused) {
@@ -90,7 +93,8 @@ TEST(OraExpr, WhatPostgresWouldReadDifferentlyIsRefused) {
          {"REGEXP_LIKE(NAME, '^A')", "SYSDATE > DATE '2000-01-01'", "NAME LIKE 'A\\_%'",
           "UNKNOWN_COL > 0", "QTY || NAME", "CODE || 'x'", "NAME || 'x' = 'y'", "T.QTY > 0",
           "QTY > 0 -- note", "QTY > (SELECT 1 FROM dual)", "UPPER(QTY, 1)", "QTY > :x",
-          "NAME = 'open", "QTY > ()", "(QTY > 0"}) {
+          "NAME = 'open", "QTY > ()", "(QTY > 0", "HIRED > DATE '01-JAN-90'", "HIRED > DATE",
+          "HIRED > TIMESTAMP '1990-01-01'"}) {
         EXPECT_EQ(Pg(expr), "<none>") << expr;
     }
 }
