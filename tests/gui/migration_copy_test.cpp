@@ -306,6 +306,10 @@ TEST_F(MigrationCopyTest, FailedCreationShowsTheErrorAndARetryStartsAfresh) {
     EXPECT_TRUE(form_->PanelInfo->text().isEmpty());
     EXPECT_TRUE(form_->LabelResStruct->text().contains("syntax error"))
         << Str(form_->LabelResStruct->text());
+    // The statement the server refused, by its line in the script memo.
+    EXPECT_TRUE(form_->LabelResStruct->text().endsWith(
+        QString("(строка %1): CREATE TABLE BROKEN (").arg(marker + 1)))
+        << Str(form_->LabelResStruct->text());
     EXPECT_EQ(form_->ListTableTo->topLevelItemCount(), 0);
     EXPECT_FALSE(form_->EditVersionTo->text().isEmpty());
     form_->TimerCheckTimer();

@@ -5,6 +5,7 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QLabel>
@@ -495,6 +496,13 @@ TEST_F(MigrationFormTest, FailedCopyShowsTheErrorPageAndStops) {
     form_->CopyFailed(failure);
     EXPECT_EQ(form_->EditErrorRow->text(), "строка 1 (строк этой таблицы в новой БД ещё нет)");
     EXPECT_TRUE(form_->MemoErrorWrite->toPlainText().isEmpty());
+
+    // "Закрыть" closes the window without a question: the checkpoint waits for the next run.
+    form_->show();
+    form_->BtnClose->click();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(form_->isVisible());
+    EXPECT_TRUE(questions_.asked.isEmpty());
 }
 
 TEST(ErrorReportText, FullStopAfterCharactersAboveIt) {
