@@ -8,6 +8,9 @@
 // one the pages are filled with a sample schema. Pages whose work is not wired into the window
 // yet (target creation, the copy) are filled with what that work would show. Settings and
 // standard folders point into a throwaway folder, so the operator's own are never touched.
+//
+// A picture shows the window as the operator sees it: nothing here sizes a list column, moves
+// a cursor or scrolls a field before a picture is saved (tests/check_screenshots.sh).
 
 #include <QApplication>
 #include <QComboBox>
@@ -33,15 +36,16 @@
 
 #include "app/about_form.h"
 #include "app/migration_form.h"
-#include "util/questions.h"
 #include "app/settings.h"
 #include "db/connect_string_builder.h"
 #include "db/connect_string_form.h"
+#include "db/sql_text.h"
 #include "export/postgre_data_file_form.h"
 #include "export/table_export.h"
 #include "ora_emulation.h"
 #include "schema/structure_browser.h"
 #include "util/error.h"
+#include "util/questions.h"
 #include "util/text_utils.h"
 
 namespace {
@@ -205,6 +209,7 @@ private:
     void Copy();
     bool RealCopy();
     void SampleCopy();
+    bool RealError();
     void Error();
     void Dialogs();
     QString TargetVersion();
@@ -286,13 +291,6 @@ void TShooter::Source() {
     QTreeWidgetItem* row = orders.isEmpty() ? form_->ListTableFrom->topLevelItem(0) : orders[0];
     row->setSelected(true);
     form_->ListTableFrom->setCurrentItem(row);
-    form_->EditVersionFrom->setCursorPosition(0);
-    for (QTreeWidget* list :
-         {form_->ListTableFrom, form_->ListField, form_->ListKeys, form_->ListUk, form_->ListFk}) {
-        for (int i = 0; i < list->columnCount(); ++i) {
-            list->resizeColumnToContents(i);
-        }
-    }
     Save(form_.get(), QStringLiteral("wizard-2-source"));
 }
 
@@ -308,7 +306,6 @@ void TShooter::Settings() {
 void TShooter::Script() {
     form_->BtnNextClick();
     Tick();  // generates the script from the table model
-    form_->MemoScript->moveCursor(QTextCursor::Start);
     if (form_->ScriptLines().isEmpty()) {
         Say(QStringLiteral("step 4: no script"));
         ++failures_;
@@ -362,22 +359,24 @@ void TShooter::NewDatabase() {
         }
         form_->LabelResStruct->setText(QStringLiteral("Ok"));
     }
-    for (int i = 0; i < form_->ListTableTo->columnCount(); ++i) {
-        form_->ListTableTo->resizeColumnToContents(i);
-    }
-    form_->EditVersionTo->setCursorPosition(0);
     Tick();
     Save(form_.get(), QStringLiteral("wizard-5-new-db"));
 }
 
-// With a real target the copy really runs, tick by tick, until about two thirds of the tables
-// are started, and is then paused.
+// With a real target the copy really runs, tick by tick, until it stands in the middle of the
+// largest table from two thirds of the list on (the gauge counts finished tables), and is then
+// paused.
 bool TShooter::RealCopy() {
-    const int tables = static_cast<int>(form_->tables.size());
-    const int current = tables * 2 / 3;
-    for (int i = 0; i < 1000 && form_->step == 6; ++i) {
+    const qsizetype count = form_->tables.size();
+    qsizetype target = count * 2 / 3;
+    for (qsizetype i = target; i < count; ++i) {
+        if (form_->tables[i].rows > form_->tables[target].rows) {
+            target = i;
+        }
+    }
+    for (int i = 0; i < 5000 && form_->step == 6; ++i) {
         Tick();
-        if (form_->GaugeTable->value() > current && form_->GaugeRow->value() > 0 &&
+        if (form_->copy_engine.IndTable() == target && form_->copy_engine.CommittedOff() > 0 &&
             form_->GaugeRow->value() < form_->GaugeRow->maximum()) {
             break;
         }
@@ -459,18 +458,59 @@ QString TShooter::FailedInsertMessage(const QString& insert) {
         "Error while executing the query");
 }
 
+// With a real target the failure is real: the target is made to refuse the rows of the table
+// being copied, and the paused copy is continued into the refusal.
+bool TShooter::RealError() {
+    if (!real_target_ || form_->step != 7) {
+        return false;
+    }
+    const qint64 index = form_->copy_engine.IndTable();
+    if (index < 0 || index >= form_->tables.size()) {
+        return false;
+    }
+    try {
+        TDbConnection owner;
+        owner.SetConnectionString(form_->ADOConnectionTo.ConnectionString());
+        owner.Open();
+        TDbQuery query(owner);
+        query.SetText("ALTER TABLE " + TSqlNames(kDbPostgres).Name(form_->tables[index].name) +
+                      " ADD CONSTRAINT shot_refused CHECK (false) NOT VALID");
+        query.ExecSQL();
+    } catch (const TError& error) {
+        Say(QStringLiteral("step 8: the target could not be made to refuse rows: ") +
+            error.Message());
+        return false;
+    }
+    form_->BtnContinueClick();
+    for (int i = 0; i < 100 && form_->step == 6; ++i) {
+        Tick();
+    }
+    if (form_->step != 8) {
+        Say(QStringLiteral("step 8: the refused rows did not stop the copy (step %1)")
+                .arg(form_->step));
+        return false;
+    }
+    return true;
+}
+
 void TShooter::Error() {
-    form_->QueryFrom.SetText(
-        QStringLiteral("SELECT * FROM ORDER_LINES\nORDER BY ORDER_ID,LINE_NO\n"
-                       "OFFSET 30000 ROWS FETCH NEXT 100000 ROWS ONLY"));
-    const QString insert = QStringLiteral(
-        "INSERT INTO ORDER_LINES (ORDER_ID,LINE_NO,PRODUCT_ID,QUANTITY,PRICE) VALUES "
-        "(10452,1,17,2.000,149.90),(10452,2,203,1.000,1290.00),(10452,3,88,12.500,3.75)");
-    const QString message = FailedInsertMessage(insert);
-    form_->QueryTo.SetText(insert);
-    form_->step = 6;
-    form_->CopyFailed(message);
-    form_->MemoError->moveCursor(QTextCursor::Start);
+    if (!RealError()) {
+        TCopyFailure failure;
+        failure.table = QStringLiteral("ORDER_LINES");
+        failure.committed_rows = 30000;
+        failure.unit_rows = 3;
+        failure.key_columns = QStringList{QStringLiteral("ORDER_ID"), QStringLiteral("LINE_NO")};
+        failure.last_key = QStringList{QStringLiteral("10451"), QStringLiteral("4")};
+        failure.read_sql = QStringLiteral(
+            "SELECT * FROM ORDER_LINES\nWHERE (ORDER_ID, LINE_NO) > (?, ?)\n"
+            "ORDER BY ORDER_ID,LINE_NO\nFETCH NEXT 100000 ROWS ONLY");
+        failure.write_sql = QStringLiteral(
+            "INSERT INTO ORDER_LINES (ORDER_ID,LINE_NO,PRODUCT_ID,QUANTITY,PRICE) VALUES "
+            "(10452,1,17,2.000,149.90),(10452,2,203,1.000,1290.00),(10452,3,88,12.500,3.75)");
+        failure.message = FailedInsertMessage(failure.write_sql);
+        form_->step = 6;
+        form_->CopyFailed(failure);
+    }
     Tick();
     Save(form_.get(), QStringLiteral("wizard-8-error"));
 }
@@ -504,8 +544,6 @@ void TShooter::Dialogs() {
     const TTableRec& table = ExportTable();
     auto* export_form = new TFormPostgreDataFile(form_.get(), questions_, form_->ADOConnectionFrom,
                                                  table, ExportQueryText(table), form_->db_to);
-    export_form->resize(qMax(export_form->sizeHint().width(), 440),
-                        export_form->sizeHint().height());
     export_form->show();
     Save(export_form, QStringLiteral("export"));
     delete export_form;

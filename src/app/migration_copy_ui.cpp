@@ -156,6 +156,8 @@ void TFormMigration::CopyData() {
     // The data is in the target whatever happens to the log: a log that cannot be written is
     // reported, and the copy still ends as a success.
     Guarded([this] { copy_engine.SaveLog(paths.file_log); });
+    // A question asked meanwhile (may the window close?) no longer fits: the copy is done.
+    questions_->CloseQuestions();
     questions_->ShowMessage(windowTitle(), QStringLiteral("Миграция завершена успешно."));
 }
 

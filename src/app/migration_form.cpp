@@ -421,14 +421,6 @@ QWidget* TFormMigration::BuildCopyDataPage() {
     return page;
 }
 
-QWidget* TFormMigration::BuildErrorPage() {
-    auto* page = new QWidget;
-    auto* layout = new QVBoxLayout(page);
-    MemoError = NewMemo(page, true);
-    layout->addWidget(MemoError);
-    return page;
-}
-
 void TFormMigration::ConnectHandlers() {
     connect(TimerCheck, &QTimer::timeout, this, [this] { TimerCheckTimer(); });
     connect(BtnNext, &QPushButton::clicked, this, [this] { BtnNextClick(); });

@@ -9,7 +9,8 @@
 // (the two connection panels), migration_structure_ui.cpp (the structure browser, the table-list
 // commands and the script page), migration_copy_ui.cpp (target creation, the copy, its
 // checkpoint and the export window), migration_display_ui.cpp (where the operator is, list
-// columns, hints, the help window).
+// columns, hints, the help window), migration_error_ui.cpp (the error page, its retry and the
+// offer to resume).
 
 #include <QDateTime>
 #include <QUrl>
@@ -183,7 +184,14 @@ public:
     QPlainTextEdit* MemoCopy = nullptr;
     QPushButton* BtnPause = nullptr;
     QPushButton* BtnContinue = nullptr;
+    // The error page: where the copy stood, the statements of the failed unit, the message.
+    QLineEdit* EditErrorTable = nullptr;
+    QLineEdit* EditErrorRow = nullptr;
+    QPlainTextEdit* MemoErrorRead = nullptr;
+    QPlainTextEdit* MemoErrorWrite = nullptr;
     QPlainTextEdit* MemoError = nullptr;
+    QPushButton* BtnRetry = nullptr;
+    QPushButton* BtnClose = nullptr;
 
     // Stage driver.
     void TimerCheckTimer();
@@ -194,8 +202,19 @@ public:
     // True when the window may close.
     bool FormCloseQuery();
     void PrintInfo();
-    // The error path of a copy portion that failed: error page, step 8, checkpoint.
+    // The error path of a copy portion that failed: error page, step 8, checkpoint. The
+    // message form takes the rest from the engine's account of the failed unit.
     void CopyFailed(const QString& message);
+    void CopyFailed(const TCopyFailure& failure);
+    // "Повторить" on the error page: the copy resumes from its checkpoint in this run, once the
+    // operator has removed the cause.
+    void BtnRetryClick();
+
+    // The offer of an unfinished copy at the end of step 3; declining asks once more before
+    // the checkpoint is deleted.
+    enum class TResumeChoice { Resume, Discard, Stay };
+    TResumeChoice AskResume();
+    QString ResumeOfferText(const TUnfinishedCopy& unfinished) const;
 
     // Step work.
     void ReadStructFrom();
@@ -288,6 +307,9 @@ private:
     // after it the strip and the pause mark follow the step.
     void TrackPausedTime();
     void ShowStepState();
+    // A new session on the source for a retried copy: the failed one may be gone, and the
+    // copy's consistent read begins anew.
+    void ReopenSource();
     void DeleteExportWindows();
     // Runs a handler body and turns an escaping failure into the general error report.
     template <typename F>

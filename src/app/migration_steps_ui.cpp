@@ -127,23 +127,12 @@ void TFormMigration::RunStepWork() {
     }
 }
 
-void TFormMigration::CopyFailed(const QString& message) {
-    // The two statements and the message stay on the error page; the checkpoint lets a later
-    // run resume. A statement or message may carry a login: the page shows none.
-    MemoError->appendPlainText(MaskSecrets(QueryFrom.Text()));
-    MemoError->appendPlainText(MaskSecrets(QueryTo.Text()));
-    MemoError->appendPlainText(MaskSecrets(message));
-    step = 8;
-    is_done = false;
-    PrintInfo();
-    Guarded([this] { SaveTmpFile(); });
-}
-
 void TFormMigration::BtnNextClick() {
     if (step < 1 || step > 5) {
         return;
     }
     Guarded([this] {
+        const bool was_done = is_done;
         is_done = false;
         // An unfinished copy leaves its checkpoint file, or, when that is gone, its state
         // table in the new database.
@@ -153,9 +142,13 @@ void TFormMigration::BtnNextClick() {
             unfinished = copy_engine.FindUnfinished(paths.file_temp);
         }
         if (unfinished) {
-            if (questions_->AskOkCancel(
-                    QStringLiteral("Обнаружена незавершенная миграция"),
-                    QStringLiteral("Продолжить выполнение незавершенной миграции?"))) {
+            const TResumeChoice choice = AskResume();
+            if (choice == TResumeChoice::Stay) {
+                // Neither resumed nor deleted: the settings step stays as it was.
+                is_done = was_done;
+                return;
+            }
+            if (choice == TResumeChoice::Resume) {
                 step = 5;
                 is_done = true;
                 // The table index in the checkpoint counts in dependency order.

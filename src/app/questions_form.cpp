@@ -18,7 +18,19 @@ bool TQuestionsForm::AskOkCancel(const QString& caption, const QString& text) {
     QMessageBox box(QMessageBox::Question, caption, text, QMessageBox::Ok | QMessageBox::Cancel,
                     parent_);
     box.setDefaultButton(QMessageBox::Ok);
-    return box.exec() == QMessageBox::Ok;
+    box.setEscapeButton(QMessageBox::Cancel);
+    open_questions_.append(&box);
+    const int answer = box.exec();
+    open_questions_.removeAll(&box);
+    return answer == QMessageBox::Ok;
+}
+
+void TQuestionsForm::CloseQuestions() {
+    for (const QPointer<QMessageBox>& box : open_questions_) {
+        if (box != nullptr) {
+            box->done(QMessageBox::Cancel);
+        }
+    }
 }
 
 void TQuestionsForm::ShowError(const QString& caption, const QString& text) {

@@ -2,12 +2,14 @@
 // The questions interface on real dialogs: message boxes, the input box and the file dialogs,
 // all modal to the given parent window.
 
+#include <QList>
 #include <QPointer>
 #include <QWidget>
 
 #include "util/questions.h"
 
 class QFontMetrics;
+class QMessageBox;
 
 // Width of the one-line input box: its whole caption, prompt and value in sight.
 int InputBoxWidth(const QFontMetrics& metrics, const QString& caption, const QString& prompt,
@@ -27,7 +29,10 @@ public:
                      int selected_filter) override;
     QString SaveFile(const QString& caption, const QStringList& filters,
                      int selected_filter) override;
+    void CloseQuestions() override;
 
 private:
     QPointer<QWidget> parent_;
+    // Questions open now, innermost last (a box opened under another's modal loop).
+    QList<QPointer<QMessageBox>> open_questions_;
 };

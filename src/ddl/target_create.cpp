@@ -7,6 +7,7 @@
 #include "db/connection_string.h"
 #include "db/odbc.h"
 #include "db/sql_text.h"
+#include "ddl/pg_script.h"
 #include "ddl/script_gen.h"
 #include "util/error.h"
 #include "util/questions.h"
@@ -232,6 +233,50 @@ QString CancelledText(const TTargetSpec& spec) {
         .arg(Shown(TSqlNames(kDbPostgres).Stored(spec.user)));
 }
 
+// The script runs as one text, all or nothing, so the server's message does not say which
+// statement it refused. Run again from the same start statement by statement, in a transaction
+// that is rolled back, the first that fails is the one.
+QString FailedPgStatement(TDbConnection& connection_to, TDbQuery& query_to, const QString& script) {
+    const QString whole = QStringLiteral("Sql-скрипт новой БД");
+    const QList<TPgStatement> statements = SplitPgScript(script);
+    qsizetype found = -1;
+    try {
+        connection_to.SetAutoCommit(false);
+        for (qsizetype i = 0; i < statements.size() && found < 0; ++i) {
+            query_to.SetText(statements[i].text);
+            try {
+                query_to.ExecSQL();
+            } catch (const TDbError&) {
+                found = i;
+            }
+        }
+    } catch (const TError&) {
+        // The connection gave out: the script is named as a whole.
+        found = -1;
+    }
+    try {
+        // Nothing of the search may stay: rolled back before autocommit would commit it.
+        connection_to.Rollback();
+        connection_to.SetAutoCommit(true);
+    } catch (const TError&) {
+        // A connection that is gone has rolled back on the server's side.
+    }
+    if (found < 0) {
+        return whole;
+    }
+    const TPgStatement& statement = statements[found];
+    QString text = statement.text.section(u'\n', 0, 0).trimmed();
+    if (text.size() > 200) {
+        text = text.left(200) + QStringLiteral(" …");
+    } else if (statement.text.contains(u'\n')) {
+        text += QStringLiteral(" …");
+    }
+    return whole + QStringLiteral(", команда %1 (строка %2): %3")
+                       .arg(found + 1)
+                       .arg(statement.line)
+                       .arg(text);
+}
+
 // Returns false when the operator declined the drop.
 bool CreatePostgres(const TTargetSpec& spec, TDbConnection& connection_to, TDbQuery& query_to,
                     TQuestions* questions, TTrace& trace, TTargetResult& result) {
@@ -261,9 +306,15 @@ bool CreatePostgres(const TTargetSpec& spec, TDbConnection& connection_to, TDbQu
               PgTargetConnectionString(spec.connect_to, spec.user));
     {
         TParamCheckOff off(query_to);
+        const QString script = ScriptBeforeCopy(spec.script);
         trace.Set(QStringLiteral("Sql-скрипт новой БД"));
-        query_to.SetText(ScriptBeforeCopy(spec.script));
-        query_to.ExecSQL();
+        query_to.SetText(script);
+        try {
+            query_to.ExecSQL();
+        } catch (const TDbError&) {
+            trace.Set(FailedPgStatement(connection_to, query_to, script));
+            throw;
+        }
     }
     Execute(query_to, trace, PgOwnerSql(spec.user));
     for (const QString& sql : PgGrantStatements(spec.user)) {

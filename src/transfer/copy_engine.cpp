@@ -86,20 +86,27 @@ void TCopyEngine::ShiftTiming(qint64 msecs) {
 void TCopyEngine::CopyData() {
     progress_.new_lines.clear();
     progress_.panel_info.clear();
+    failure_ = TCopyFailure();
     if (is_done_ || pending_.ind_table < 0) {
         progress_.label_n = QString::number(progress_.gauge_row_position);
         progress_.label_time = ElapsedText();
         Finish();
         return;
     }
+    // Shared copies, kept only to see afterwards whether the unit set a statement of its own.
+    QStringList read_before;
+    QStringList write_before;
     try {
         Start();
+        read_before = query_from_.Lines();
+        write_before = query_to_.Lines();
         if (pending_.ind_table < tables_.size()) {
             TableUnit(tables_[pending_.ind_table]);
         } else {
             AfterCopyUnit();
         }
     } catch (...) {
+        failure_ = FailureOf(std::current_exception(), read_before, write_before);
         Rollback();
         if (blocks_shown_) {
             FlushNotes();

@@ -29,11 +29,14 @@
 #include <QList>
 #include <QString>
 #include <QStringList>
+#include <exception>
 
 #include "schema/table_model.h"
 #include "transfer/checkpoint.h"
+#include "transfer/copy_failure.h"
 #include "transfer/copy_statements.h"
 #include "transfer/portion_reader.h"
+#include "transfer/unfinished_copy.h"
 #include "transfer/value_render.h"
 #include "util/code_page.h"
 
@@ -112,6 +115,8 @@ public:
     void CopyData();
 
     const TCopyProgress& Progress() const { return progress_; }
+    // What the last call failed at; the message is empty when it did not fail.
+    const TCopyFailure& Failure() const { return failure_; }
     qint64 IndTable() const { return pending_.ind_table; }
     // Rows of the current table put into statements so far.
     qint64 CopyOff() const { return pending_.rows; }
@@ -138,6 +143,9 @@ public:
     // True when an unfinished copy exists: the checkpoint file, or (PostgreSQL) the state table
     // in the new database when the file is gone. May reconnect the target connection.
     bool FindUnfinished(const QString& file_temp);
+    // Where the unfinished copy that FindUnfinished found stands, read as the resume will
+    // read it (the state table first), and when its file was written (copy_unfinished.cpp).
+    TUnfinishedCopy DescribeUnfinished(const QString& file_temp);
     // Forgets the unfinished copy for good: the files and the target's state table.
     void DiscardCheckpoint(const QString& file_temp);
     // Reconnects the target as target creation left it (the new database; on Oracle the new
@@ -179,6 +187,10 @@ private:
     void AdvanceGaugeTable();
     void Rollback();
     QString ElapsedText() const;
+    // Taken before the failed unit is rolled back (copy_failure.cpp). The statement lines of
+    // the unit's start tell which of the two statements the unit itself set.
+    TCopyFailure FailureOf(std::exception_ptr error, const QStringList& read_before,
+                           const QStringList& write_before) const;
 
     // The resume (copy_resume.cpp).
     QString TargetConnectString() const;
@@ -212,6 +224,7 @@ private:
     QString target_version_;
     QDateTime time_step_;
     TCopyProgress progress_;
+    TCopyFailure failure_;
     QStringList journal_;
     QStringList notes_;  // journal lines held back until the first table's block
     TParamFiles params_;

@@ -26,6 +26,9 @@ public:
                              int selected_filter) = 0;
     virtual QString SaveFile(const QString& caption, const QStringList& filters,
                              int selected_filter) = 0;
+    // Closes the OK/Cancel questions still open, as if answered Cancel: what happened meanwhile
+    // (the copy finished or failed) has taken the ground from under their answer.
+    virtual void CloseQuestions() {}
 };
 
 // The text of the general error report: a full stop is appended when the message's last

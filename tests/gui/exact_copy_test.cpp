@@ -378,8 +378,9 @@ TEST_F(ExactCopyTest, RefusedCheckpointLeavesTheOperatorAFreshStart) {
     form_->BtnPrevClick();
     form_->BtnPrevClick();
     ASSERT_EQ(form_->step, 3);
-    // Declined; then the database the refused copy left is dropped only on OK.
-    questions_.ok_answers = {false, true};
+    // Declined and the deletion confirmed; then the database the refused copy left is dropped
+    // only on OK.
+    questions_.ok_answers = {false, true, true};
     form_->BtnNextClick();
     ASSERT_EQ(form_->step, 4);
     EXPECT_FALSE(QFile::exists(file_temp));

@@ -217,12 +217,17 @@ TEST_F(MigrationCopyTest, FailureShowsTheErrorPageAndANewRunResumes) {
     EXPECT_FALSE(form_->BtnPrev->isEnabled());
     EXPECT_FALSE(form_->BtnPause->isEnabled());
     EXPECT_FALSE(form_->BtnContinue->isEnabled());
-    const QString error_page = form_->MemoError->toPlainText();
-    EXPECT_TRUE(error_page.startsWith("SELECT * FROM ORDERS\n\nORDER BY ORDER_ID\n"))
-        << Str(error_page);
-    EXPECT_TRUE(error_page.contains("\nINSERT INTO ORDERS(")) << Str(error_page);
-    EXPECT_TRUE(error_page.contains("999999.99"));
-    EXPECT_TRUE(error_page.contains("chk_e2e_total")) << Str(error_page);
+    const QString read = form_->MemoErrorRead->toPlainText();
+    EXPECT_TRUE(read.startsWith("SELECT * FROM ORDERS\n\nORDER BY ORDER_ID\n")) << Str(read);
+    const QString write = form_->MemoErrorWrite->toPlainText();
+    EXPECT_TRUE(write.startsWith("INSERT INTO ORDERS(")) << Str(write);
+    EXPECT_TRUE(write.contains("999999.99"));
+    EXPECT_TRUE(form_->MemoError->toPlainText().contains("chk_e2e_total"))
+        << Str(form_->MemoError->toPlainText());
+    EXPECT_EQ(form_->EditErrorTable->text(), "ORDERS");
+    EXPECT_EQ(
+        Str(form_->EditErrorRow->text()),
+        "строки 3–4 (в новой БД строк этой таблицы: 2, последняя — с ключом ORDER_ID = 1001)");
     EXPECT_EQ(questions_.Count("error"), 0);
     // Only the first statement of ORDERS reached the target, and that is what is recorded.
     EXPECT_EQ(target_->Value("SELECT count(*) FROM orders"), "2");
@@ -268,9 +273,10 @@ TEST_F(MigrationCopyTest, DecliningTheOfferDeletesTheCheckpoint) {
     checkpoint.close();
     form_->EditUser->setText(kTargetDb);
     ASSERT_NO_FATAL_FAILURE(GoToStep3());
-    questions_.ok_answers = {false};
+    // Declined, and the deletion confirmed.
+    questions_.ok_answers = {false, true};
     form_->BtnNextClick();
-    EXPECT_EQ(questions_.Count("ask"), 1);
+    EXPECT_EQ(questions_.Count("ask"), 2);
     EXPECT_EQ(form_->step, 4);
     EXPECT_FALSE(QFile::exists(form_->paths.file_temp));
     form_->TimerCheckTimer();
@@ -278,7 +284,7 @@ TEST_F(MigrationCopyTest, DecliningTheOfferDeletesTheCheckpoint) {
     // Not asked again on the next way past step 3.
     form_->BtnPrevClick();
     form_->BtnNextClick();
-    EXPECT_EQ(questions_.Count("ask"), 1);
+    EXPECT_EQ(questions_.Count("ask"), 2);
     EXPECT_EQ(form_->step, 4);
 }
 
@@ -299,6 +305,10 @@ TEST_F(MigrationCopyTest, FailedCreationShowsTheErrorAndARetryStartsAfresh) {
     EXPECT_TRUE(form_->is_done);
     EXPECT_TRUE(form_->PanelInfo->text().isEmpty());
     EXPECT_TRUE(form_->LabelResStruct->text().contains("syntax error"))
+        << Str(form_->LabelResStruct->text());
+    // The statement the server refused, by its line in the script memo.
+    EXPECT_TRUE(form_->LabelResStruct->text().endsWith(
+        QString("(строка %1): CREATE TABLE BROKEN (").arg(marker + 1)))
         << Str(form_->LabelResStruct->text());
     EXPECT_EQ(form_->ListTableTo->topLevelItemCount(), 0);
     EXPECT_FALSE(form_->EditVersionTo->text().isEmpty());

@@ -361,12 +361,30 @@ TEST_F(MigrationFormTest, UnfinishedMigrationIsOfferedWhenLeavingStep3) {
     ASSERT_TRUE(checkpoint.open(QIODevice::WriteOnly));
     checkpoint.close();
 
-    // Cancel: the checkpoint goes, the script is generated.
-    questions_.ok_answers = {false};
+    // Cancel, then Cancel of the second question: nothing changes.
+    const bool step3_done = form_->is_done;
+    questions_.ok_answers = {false, false};
     form_->BtnNextClick();
-    ASSERT_EQ(questions_.asked.size(), 1);
+    ASSERT_EQ(questions_.asked.size(), 2);
     EXPECT_EQ(questions_.asked[0].caption, "Обнаружена незавершенная миграция");
-    EXPECT_EQ(questions_.asked[0].text, "Продолжить выполнение незавершенной миграции?");
+    // An empty file is no checkpoint: the offer says so instead of where it stopped.
+    EXPECT_TRUE(questions_.asked[0].text.startsWith("Незавершенная миграция в новую БД «" +
+                                                    form_->EditUser->text() +
+                                                    "»: контрольная точка не читается ("))
+        << questions_.asked[0].text.toStdString();
+    EXPECT_TRUE(
+        questions_.asked[0].text.endsWith("\n\nПродолжить выполнение незавершенной миграции?"));
+    EXPECT_EQ(questions_.asked[1].caption, "Удаление контрольной точки");
+    EXPECT_TRUE(questions_.asked[1].text.endsWith("Удалить контрольную точку?"));
+    EXPECT_EQ(form_->step, 3);
+    EXPECT_EQ(form_->is_done, step3_done);
+    EXPECT_TRUE(QFile::exists(form_->paths.file_temp));
+
+    // Cancel, then OK: the checkpoint goes, the script is generated.
+    questions_.asked.clear();
+    questions_.ok_answers = {false, true};
+    form_->BtnNextClick();
+    ASSERT_EQ(questions_.asked.size(), 2);
     EXPECT_EQ(form_->step, 4);
     EXPECT_FALSE(form_->is_done);
     EXPECT_FALSE(QFile::exists(form_->paths.file_temp));
@@ -383,9 +401,9 @@ TEST_F(MigrationFormTest, UnfinishedMigrationIsOfferedWhenLeavingStep3) {
     EXPECT_EQ(form_->ListTableFrom->topLevelItem(0)->text(0), "ORDERS");
     // No target to reconnect to: the restore fails with the general report, the checkpoint
     // stays, and without "Ok" the wizard cannot go on to the copy.
-    ASSERT_EQ(questions_.asked.size(), 3);
-    EXPECT_EQ(questions_.asked[2].kind, "error");
-    EXPECT_EQ(questions_.asked[2].caption, kApplicationTitle);
+    ASSERT_EQ(questions_.asked.size(), 4);
+    EXPECT_EQ(questions_.asked[3].kind, "error");
+    EXPECT_EQ(questions_.asked[3].caption, kApplicationTitle);
     EXPECT_TRUE(QFile::exists(form_->paths.file_temp));
     form_->TimerCheckTimer();
     EXPECT_NE(form_->LabelResStruct->text(), "Ok");
@@ -420,14 +438,37 @@ TEST_F(MigrationFormTest, FailedStepIsReportedOnceWhileItsBoxIsOpen) {
 
 TEST_F(MigrationFormTest, FailedCopyShowsTheErrorPageAndStops) {
     form_->step = 6;
-    form_->QueryFrom.SetText(QStringLiteral("SELECT *\nFROM ORDERS"));
-    form_->QueryTo.SetText(QStringLiteral("INSERT INTO ORDERS VALUES (1)"));
-    form_->CopyFailed(QStringLiteral("duplicate key"));
+    TCopyFailure failure;
+    failure.table = QStringLiteral("ORDERS");
+    failure.committed_rows = 1500;
+    failure.unit_rows = 40;
+    failure.key_columns = QStringList{QStringLiteral("ORDER_ID")};
+    failure.last_key = QStringList{QStringLiteral("1500")};
+    failure.read_sql = QStringLiteral("SELECT *\nFROM ORDERS");
+    failure.write_sql = QStringLiteral("INSERT INTO ORDERS VALUES (1)");
+    failure.message = QStringLiteral("duplicate key");
+    form_->CopyFailed(failure);
     EXPECT_EQ(form_->step, 8);
     EXPECT_FALSE(form_->is_done);
     EXPECT_EQ(form_->PanelInfo->text(), "Ошибка копирования данных");
-    EXPECT_EQ(form_->MemoError->toPlainText(),
-              "SELECT *\nFROM ORDERS\nINSERT INTO ORDERS VALUES (1)\nduplicate key");
+    EXPECT_EQ(form_->EditErrorTable->text(), "ORDERS");
+    EXPECT_EQ(form_->EditErrorRow->text(),
+              "строки 1\u00A0501–1\u00A0540 (в новой БД строк этой таблицы: 1\u00A0500, "
+              "последняя — с ключом ORDER_ID = 1500)");
+    EXPECT_EQ(form_->MemoErrorRead->toPlainText(), "SELECT *\nFROM ORDERS");
+    EXPECT_EQ(form_->MemoErrorWrite->toPlainText(), "INSERT INTO ORDERS VALUES (1)");
+    EXPECT_EQ(form_->MemoError->toPlainText(), "duplicate key");
+    // Each part under its own caption.
+    QStringList captions;
+    for (const QLabel* label : form_->TabError->findChildren<QLabel*>()) {
+        if (label->buddy() != nullptr) {
+            captions << label->text();
+        }
+    }
+    EXPECT_EQ(captions,
+              QStringList({"Таблица:", "Строка:", "Запрос чтения", "Запрос записи", "Ошибка"}));
+    EXPECT_EQ(form_->BtnRetry->text(), "Повторить");
+    EXPECT_EQ(form_->BtnClose->text(), "Закрыть");
     form_->TimerCheckTimer();
     EXPECT_EQ(VisiblePages(), QList<QWidget*>{form_->TabError});
     for (QPushButton* button :
@@ -435,6 +476,33 @@ TEST_F(MigrationFormTest, FailedCopyShowsTheErrorPageAndStops) {
         EXPECT_FALSE(button->isEnabled());
     }
     EXPECT_TRUE(form_->FormCloseQuery());
+    EXPECT_TRUE(questions_.asked.isEmpty());
+
+    // A failure in the after-copy section, and one that read nothing, a table's first row.
+    form_->step = 6;
+    failure = TCopyFailure();
+    failure.committed_rows = 2;
+    failure.write_sql = QStringLiteral("ALTER TABLE A ADD FOREIGN KEY (B) REFERENCES B");
+    failure.message = QStringLiteral("violates");
+    form_->CopyFailed(failure);
+    EXPECT_EQ(form_->EditErrorTable->text(), "все таблицы скопированы");
+    EXPECT_EQ(form_->EditErrorRow->text(), "команда 3 сценария после копирования данных");
+    EXPECT_TRUE(form_->MemoErrorRead->toPlainText().isEmpty());
+    EXPECT_EQ(form_->MemoErrorRead->placeholderText(), "(не выполнялся)");
+    form_->step = 6;
+    failure = TCopyFailure();
+    failure.table = QStringLiteral("ITEMS");
+    failure.read_sql = QStringLiteral("SELECT * FROM ITEMS");
+    failure.message = QStringLiteral("no such table");
+    form_->CopyFailed(failure);
+    EXPECT_EQ(form_->EditErrorRow->text(), "строка 1 (строк этой таблицы в новой БД ещё нет)");
+    EXPECT_TRUE(form_->MemoErrorWrite->toPlainText().isEmpty());
+
+    // "Закрыть" closes the window without a question: the checkpoint waits for the next run.
+    form_->show();
+    form_->BtnClose->click();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(form_->isVisible());
     EXPECT_TRUE(questions_.asked.isEmpty());
 }
 

@@ -27,10 +27,26 @@ public:
     int last_selected_filter = -1;
     // Runs while an error box is "open", e.g. to let ticks arrive under it.
     std::function<void()> while_error_open;
+    // Runs while an OK/Cancel question is "open"; a CloseQuestions meanwhile answers it Cancel.
+    std::function<void()> while_ask_open;
 
     bool AskOkCancel(const QString& caption, const QString& text) override {
         asked.append({QStringLiteral("ask"), caption, text});
-        return ok_answers.isEmpty() ? false : ok_answers.takeFirst();
+        const bool answer = ok_answers.isEmpty() ? false : ok_answers.takeFirst();
+        if (!while_ask_open) {
+            return answer;
+        }
+        ++open_asks_;
+        const int closed = closed_;
+        while_ask_open();
+        --open_asks_;
+        return closed_ == closed && answer;
+    }
+    void CloseQuestions() override {
+        if (open_asks_ > 0) {
+            asked.append({QStringLiteral("closed"), QString(), QString()});
+            ++closed_;
+        }
     }
     void ShowError(const QString& caption, const QString& text) override {
         asked.append({QStringLiteral("error"), caption, text});
@@ -75,4 +91,8 @@ public:
         }
         return n;
     }
+
+private:
+    int open_asks_ = 0;
+    int closed_ = 0;
 };

@@ -125,9 +125,27 @@ TEST_F(TargetCreateTest, FailuresNameTheStatementAndSkipThePreparation) {
     EXPECT_FALSE(result.ok);
     EXPECT_EQ(prepared, 0);
     EXPECT_TRUE(result.error.contains("syntax error")) << result.error.toStdString();
-    // The script is named, not repeated.
-    EXPECT_TRUE(result.error.endsWith(": Sql-скрипт новой БД")) << result.error.toStdString();
-    EXPECT_FALSE(result.error.contains("CREATE TABLE ("));
+    // The script is named with the statement it stopped at, not repeated.
+    EXPECT_TRUE(
+        result.error.endsWith(": Sql-скрипт новой БД, команда 2 (строка 2): CREATE TABLE ("))
+        << result.error.toStdString();
+    EXPECT_FALSE(result.error.contains("CREATE TABLE A"));
+    // The search for it leaves the connection committing by itself again.
+    EXPECT_TRUE(connection_to.AutoCommit());
+
+    // A statement refused in the middle of a longer script, after a function body whose
+    // semicolons are no ends of statements.
+    result = CreateTarget(Spec("CREATE TABLE A (ID INTEGER);\n"
+                               "CREATE FUNCTION F() RETURNS integer AS $$\nBEGIN\n  RETURN 1;\n"
+                               "END;\n$$ LANGUAGE plpgsql;\n"
+                               "-- a comment; with a semicolon\n"
+                               "INSERT INTO A VALUES ('x;y');\n"
+                               "CREATE TABLE B (ID INTEGER);"),
+                          connection_to, query_to, prepare);
+    EXPECT_FALSE(result.ok);
+    EXPECT_TRUE(result.error.endsWith(
+        ": Sql-скрипт новой БД, команда 3 (строка 8): INSERT INTO A VALUES ('x;y')"))
+        << result.error.toStdString();
     EXPECT_TRUE(query_to.ParamCheck());
 
     // A connection that fails says so, not which statement ran last.
