@@ -6,8 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+
 #include "copy_testbed.h"
 #include "db/sql_text.h"
+#include "report/migration_report.h"
+#include "verify/preflight.h"
 #include "verify_testbed.h"
 
 namespace {
@@ -93,6 +97,44 @@ TEST_F(TableCheckTest, EachTableIsCheckedAfterItsCopyAndLossOrChangeNeverReadsAs
         ValidateTable(*Find(rig.tables, "EMPLOYEES"), rig.from, rig.to, {kDbPostgres, false});
     EXPECT_EQ(counted.status, TCheckStatus::Match);
     EXPECT_EQ(Str(counted.JournalLine()), "проверено: 3 = 3");
+}
+
+// The report of a clean run: every table with its counts and its check, the check before the
+// copy, and no password.
+TEST_F(TableCheckTest, TheReportOfARunHoldsEveryTableWithItsCounts) {
+    ASSERT_NO_FATAL_FAILURE(PrepareMigration(rig, kOraEmulSrc, kTarget));
+    TReportData data;
+    data.started = QDateTime::currentDateTime();
+    data.source = {"Oracle", "19c", rig.from.ConnectionString()};
+    data.target = {"PostgreSQL", "15", rig.engine.Settings().connect_to};
+    data.target_name = kTarget;
+    data.structure = rig.tables;
+    data.findings = RunPreflight(rig.tables, {}, &rig.query_from);
+    ASSERT_TRUE(RunCopy(rig, [&](int index) {
+        const TTableRec& table = rig.tables[index];
+        TReportTable row{table.name, table.rows, rig.engine.Progress().gauge_row_position, 10, {},
+                         true,       {}};
+        row.check = ValidateTable(table, rig.from, rig.to, {kDbPostgres, true});
+        data.tables << row;
+    }));
+    data.copy_finished = true;
+    data.finished = QDateTime::currentDateTime();
+    const QString path = ReportPathBeside(rig.dir.filePath("Skerrow.log"));
+    WriteReport(path, data);
+    QFile file(path);
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(file.readAll());
+    ASSERT_EQ(data.tables.size(), rig.tables.size());
+    for (const TTableRec& table : rig.tables) {
+        const QString rows = QString::number(table.rows);
+        EXPECT_TRUE(html.contains("<tr><td>" + table.name + "</td><td class=\"n\">" + rows +
+                                  "</td><td class=\"n\">" + rows + "</td><td>проверено: " + rows +
+                                  " = " + rows + ", контрольные суммы совпадают</td>"))
+            << Str(table.name);
+    }
+    EXPECT_TRUE(html.contains("Миграция завершена успешно: проверено таблиц"));
+    EXPECT_TRUE(html.contains("нет ключа для чтения частями"));
+    EXPECT_FALSE(html.contains(QLatin1String(kOraEmulSrc.password)));
 }
 
 // Every column kind of the sample, changed in one value at a time on the target, changes the
