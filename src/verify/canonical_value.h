@@ -59,7 +59,10 @@ struct TChecksum {
 // Builds the text of one row value by value.
 class TRowText {
 public:
-    void Clear() { text_.clear(), first_ = true; }
+    void Clear() {
+        text_.clear();
+        first_ = true;
+    }
     void AddNull();
     void Add(TCheckKind kind, const QString& canonical);
     const QString& Text() const { return text_; }

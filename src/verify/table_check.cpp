@@ -114,10 +114,9 @@ TChecksum ReadChecksum(TDbConnection& connection, const QString& sql,
     return checksum;
 }
 
-QString TargetChecksumSql(int db_to, const TTableRec& table,
+QString TargetChecksumSql(const TSqlNames& names, const TTableRec& table,
                           const QList<const TFieldRec*>& fields) {
-    const TSqlNames names(db_to);
-    if (db_to != kDbPostgres) {
+    if (names.Kind() != kDbPostgres) {
         return "SELECT " + ColumnList(fields, true, names) + " FROM " + names.Name(table.name);
     }
     QStringList columns;
@@ -127,10 +126,10 @@ QString TargetChecksumSql(int db_to, const TTableRec& table,
     return PgChecksumSql(names.Name(table.name), columns, KindsOf(fields));
 }
 
-TChecksum TargetChecksum(TDbConnection& to, int db_to, const TTableRec& table,
+TChecksum TargetChecksum(TDbConnection& to, const TSqlNames& names, const TTableRec& table,
                          const QList<const TFieldRec*>& fields) {
-    const QString sql = TargetChecksumSql(db_to, table, fields);
-    if (db_to != kDbPostgres) {
+    const QString sql = TargetChecksumSql(names, table, fields);
+    if (names.Kind() != kDbPostgres) {
         return ReadChecksum(to, sql, KindsOf(fields));
     }
     TDbQuery query(to);
@@ -161,7 +160,10 @@ TTableCheck ValidateTable(const TTableRec& table, TDbConnection& from, TDbConnec
     TTableCheck check;
     check.table = table.name;
     check.filtered = !table.query_addi.trimmed().isEmpty();
-    const TSqlNames names(options.db_to);
+    TSqlNames names(options.db_to);
+    if (!options.pg_reserved_words.isEmpty()) {
+        names.SetPgReservedWords(options.pg_reserved_words);
+    }
     QString sql;
     try {
         sql = SourceCountSql(table);
@@ -178,8 +180,8 @@ TTableCheck ValidateTable(const TTableRec& table, TDbConnection& from, TDbConnec
             if (!fields.isEmpty()) {
                 sql = SourceRowsSql(table, fields);
                 check.source_checksum = ReadChecksum(from, sql, KindsOf(fields));
-                sql = TargetChecksumSql(options.db_to, table, fields);
-                check.target_checksum = TargetChecksum(to, options.db_to, table, fields);
+                sql = TargetChecksumSql(names, table, fields);
+                check.target_checksum = TargetChecksum(to, names, table, fields);
                 check.checksum_done = true;
             }
         }

@@ -7,6 +7,7 @@
 // statements of its own and leaves the copy's statements alone.
 
 #include <QList>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -14,6 +15,7 @@
 #include "verify/canonical_value.h"
 
 class TDbConnection;
+class TSqlNames;
 
 // What the settings page says about validation. Saved with the other settings.
 struct TVerifySettings {
@@ -24,6 +26,9 @@ struct TVerifySettings {
 struct TValidateOptions {
     int db_to = kDbPostgres;
     bool checksum = false;
+    // PostgreSQL key words of the target server, as the script was written with; empty: the
+    // kept list.
+    QSet<QString> pg_reserved_words = {};
 };
 
 enum class TCheckStatus { Match, CountMismatch, ChecksumMismatch, Failed };
@@ -50,7 +55,9 @@ struct TTableCheck {
 };
 
 // Counts (and checksums) both sides. Never raises: a statement that fails gives the status
-// Failed with its message, which never reads as success.
+// Failed with its message, which never reads as success. Call it once the table's rows are
+// committed: its statements only read, but on a target with autocommit off a failed one leaves
+// the transaction aborted on PostgreSQL, and the caller then rolls it back.
 TTableCheck ValidateTable(const TTableRec& table, TDbConnection& from, TDbConnection& to,
                           const TValidateOptions& options);
 
@@ -65,11 +72,12 @@ TChecksum ReadChecksum(TDbConnection& connection, const QString& sql,
                        const QList<TCheckKind>& kinds);
 
 // The statement that checksums a target table: on PostgreSQL the aggregate of PgChecksumSql,
-// on Oracle the rows to read.
-QString TargetChecksumSql(int db_to, const TTableRec& table, const QList<const TFieldRec*>& fields);
+// on Oracle the rows to read. Names as names writes them for the target.
+QString TargetChecksumSql(const TSqlNames& names, const TTableRec& table,
+                          const QList<const TFieldRec*>& fields);
 // The checksum of a target table: computed by a PostgreSQL server, read through the layer from
-// an Oracle one. Target names by TSqlNames of db_to. Raises the database error.
-TChecksum TargetChecksum(TDbConnection& to, int db_to, const TTableRec& table,
+// an Oracle one. Raises the database error.
+TChecksum TargetChecksum(TDbConnection& to, const TSqlNames& names, const TTableRec& table,
                          const QList<const TFieldRec*>& fields);
 
 // The columns of a table that take part in the checksum, in column order.

@@ -242,13 +242,13 @@ TEST_F(TableCheckTest, ReadAndComputedChecksumsAgree) {
         kinds << CheckKindOf(*field);
     }
     const TChecksum read = ReadChecksum(connection, SourceRowsSql(table, fields), kinds);
-    const TChecksum computed = TargetChecksum(connection, kDbPostgres, table, fields);
+    const TChecksum computed = TargetChecksum(connection, TSqlNames(kDbPostgres), table, fields);
     EXPECT_EQ(read.rows, 6);
     EXPECT_EQ(Str(read.Text()), Str(computed.Text()));
 
     // One value differs: so do the sums.
     PgExec(db, {"UPDATE forms SET c = 'ab ' || chr(9) WHERE i = 0"});
-    EXPECT_FALSE(TargetChecksum(connection, kDbPostgres, table, fields) == computed);
+    EXPECT_FALSE(TargetChecksum(connection, TSqlNames(kDbPostgres), table, fields) == computed);
     connection.Close();
     testbed::DropDatabase(db);
 }
@@ -296,7 +296,7 @@ TEST_F(TableCheckTest, ReadAndComputedChecksumsAgreeOnFractionsOffsetsAndEras) {
         kinds << CheckKindOf(*field);
     }
     EXPECT_EQ(Str(ReadChecksum(connection, SourceRowsSql(table, fields), kinds).Text()),
-              Str(TargetChecksum(connection, kDbPostgres, table, fields).Text()));
+              Str(TargetChecksum(connection, TSqlNames(kDbPostgres), table, fields).Text()));
     connection.Close();
     testbed::DropDatabase(db);
 }
