@@ -187,7 +187,7 @@ TMeasure RunEngine(const TBenchTable& bench, const TStructRead& model, const QSt
     TDbTable table_from(from);
     TDbQuery query_to(to);
     TTables tables = model.tables;
-    TCopyEngine engine(tables, query_from, table_from, to, query_to);
+    TCopyEngine engine(tables, from, query_from, table_from, to, query_to);
     TCopySettings& s = engine.Settings();
     s.db_to = kDbPostgres;
     s.portion_read = 100000;

@@ -1,9 +1,10 @@
 // Reading a large table through the whole-table reader, against PostgreSQL's own COPY of the
 // same table in the same run. Prints rows per second, the ratio to COPY and the peak memory
-// of this process (which must stay flat however large the table is).
+// of this process (which must stay flat however large the table is). Then the copy's portions
+// by key: a portion at the start and one at the end of the table cost the same, where a page
+// by offset at the end costs as much as everything it skips.
 //
 //   read_bench [rows]      (default 1000000; needs the test bed: see bench/README.md)
-
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -12,8 +13,12 @@
 #include <QTextStream>
 #include <cstdio>
 
+#include <algorithm>
+#include <vector>
+
 #include "bench_memory.h"
 #include "db/odbc.h"
+#include "transfer/portion_reader.h"
 
 namespace {
 
@@ -49,6 +54,87 @@ void Exec(TDbConnection& connection, const QString& sql) {
     TDbQuery query(connection);
     query.SetText(sql);
     query.ExecSQL();
+}
+
+// Seconds to open one portion and read its rows, the median of three runs.
+template <typename F>
+double Median3(F&& read_portion) {
+    std::vector<double> times;
+    for (int i = 0; i < 3; ++i) {
+        QElapsedTimer timer;
+        timer.start();
+        read_portion();
+        times.push_back(timer.nsecsElapsed() / 1e9);
+    }
+    std::sort(times.begin(), times.end());
+    return times[1];
+}
+
+qint64 Drain(TDbRowSet& rows) {
+    qint64 n = 0;
+    for (; !rows.Eof(); rows.Next()) {
+        ++n;
+    }
+    return n;
+}
+
+// The table as the emulated Oracle source has it: a NUMBER key.
+void KeyedPortions(TDbConnection& connection, qint64 rows) {
+    Exec(connection, QStringLiteral("CREATE TABLE bench_keyed AS SELECT id::numeric(10) AS id, "
+                                    "name, amount FROM bench_rows"));
+    Exec(connection, QStringLiteral("ALTER TABLE bench_keyed ADD PRIMARY KEY (id)"));
+    Exec(connection, QStringLiteral("VACUUM ANALYZE bench_keyed"));
+    TTableRec table;
+    table.name = QStringLiteral("BENCH_KEYED");
+    for (const char* name : {"ID", "NAME", "AMOUNT"}) {
+        TFieldRec field;
+        field.name = QString::fromLatin1(name);
+        field.data_type = field.name == QLatin1String("NAME") ? QStringLiteral("VARCHAR2")
+                                                              : QStringLiteral("NUMBER");
+        table.fields.append(field);
+    }
+    table.primary_key = {QStringLiteral("PK_BENCH"), QStringLiteral("(ID)"), true};
+    const qint64 portion = std::min<qint64>(10000, std::max<qint64>(1, rows / 10));
+    const TReadPlan plan = PlanReading(table, portion);
+    TDbQuery query(connection);
+    TDbTable whole(connection);
+    TPortionReader reader(query, whole);
+    qint64 got_start = 0;
+    qint64 got_end = 0;
+    const double start = Median3([&] {
+        reader.Open(table, plan, {}, portion);
+        got_start = Drain(reader);
+        reader.Close();
+    });
+    const double end = Median3([&] {
+        reader.Open(table, plan, {QString::number(rows - portion)}, portion);
+        got_end = Drain(reader);
+        reader.Close();
+    });
+    auto offset_page = [&](qint64 skip) {
+        return Median3([&] {
+            query.Clear();
+            query.SetParamCheck(false);
+            query.Add(QStringLiteral("SELECT * FROM bench_keyed ORDER BY id OFFSET %1 ROWS FETCH "
+                                     "NEXT %2 ROWS ONLY")
+                          .arg(skip)
+                          .arg(portion));
+            query.Open();
+            Drain(query);
+            query.Close();
+        });
+    };
+    const double offset_start = offset_page(0);
+    const double offset_end = offset_page(rows - portion);
+    std::printf(
+        "read_bench: portion by key      %lld rows: first %.4f s, last %.4f s "
+        "(%lld and %lld rows), ratio last/first %.2f\n",
+        static_cast<long long>(portion), start, end, static_cast<long long>(got_start),
+        static_cast<long long>(got_end), end / start);
+    std::printf(
+        "read_bench: page by offset      %lld rows: first %.4f s, last %.4f s, "
+        "ratio last/first %.2f (for comparison)\n",
+        static_cast<long long>(portion), offset_start, offset_end, offset_end / offset_start);
 }
 
 }  // namespace
@@ -132,6 +218,7 @@ int main(int argc, char** argv) {
             "read_bench: peak RSS           %.1f MB before reading, %.1f MB after "
             "(target: under 200 MB)\n",
             rss_before, rss_after);
+        KeyedPortions(connection, rows);
         connection.Close();
         TDbConnection admin;
         admin.SetConnectionString(

@@ -6,7 +6,8 @@
 #   demo.sh start    start the server (does nothing more when it runs already) and load the
 #                    emulated source into it once; prints the connection strings
 #   demo.sh stop     stop the server and remove its data
-#   demo.sh status   whether it runs, where, and the connection strings
+#   demo.sh status   whether it runs, where, the connection strings, and the login of the
+#                    new database the wizard makes there with a ready psql command
 #   demo.sh env      the shell exports that point the wizard at the demo's data sources
 #
 # It lives in ${XDG_DATA_HOME:-$HOME/.local/share}/skerrow-demo (SKERROW_DEMO_DIR overrides).
@@ -102,10 +103,26 @@ start() {
     print_strings
 }
 
+# The database step 5 of the wizard creates on the demo server, and how to look into it.
+print_target() {
+    local port user password
+    port=$(sed -n 's/^PGPORT=//p' "$dir/testbed.env")
+    user=demo_target
+    password=demo_pass
+    if [ -x "$settings_tool" ]; then
+        { IFS= read -r user && IFS= read -r password; } < <("$settings_tool" target) || true
+    fi
+    log "new database: $user, owner $user, password $password (made at step 5 of the wizard)"
+    log "psql: PGPASSWORD=$(printf %q "$password") $pg_bin/psql -h 127.0.0.1 -p $port" \
+        "-U $(printf %q "$user") -d $(printf %q "$user")"
+}
+
 status() {
     if running; then
         log "running on 127.0.0.1:$(sed -n 's/^PGPORT=//p' "$dir/testbed.env") ($dir)"
         print_strings
+        print_target
+        log "it runs until: bash scripts/demo.sh stop"
     else
         log "not running ($dir)"
         return 3

@@ -10,7 +10,9 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${SKERROW_BUILD_DIR:-$root/build}
 export SKERROW_BUILD_DIR=$build
 bash "$root/scripts/setup.sh"
-bash "$root/scripts/build.sh"
+# The wizard (with its help pages) and the demo's settings helper; the tests and the other tools
+# are built by scripts/test.sh.
+bash "$root/scripts/build.sh" skerrow skerrow_demo_settings
 
 settings_tool=$build/tools/skerrow_demo_settings
 if [ "${SKERROW_NO_DEMO:-0}" = 1 ]; then

@@ -5,7 +5,7 @@ set -euo pipefail
 
 packages=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev libgl-dev
+  qt6-base-dev libgl-dev qt6-translations-l10n
   unixodbc unixodbc-dev odbc-postgresql libpq-dev
   postgresql-15 postgresql-client-15
   libgtest-dev

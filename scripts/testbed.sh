@@ -5,9 +5,14 @@
 #   testbed.sh start DIR   create and start the cluster (does nothing more when it runs already)
 #   testbed.sh stop DIR    stop it and remove its data
 #   testbed.sh env DIR     print the shell exports that point a program at it
+#   testbed.sh crash DIR   stop the server at once, as a power cut would (data stays)
+#   testbed.sh revive DIR  start it again after a crash, on the same port and data
 #
 # DIR receives odbcinst.ini, odbc.ini (with every DIR/odbc.d/*.ini appended, so fixtures can add
-# data sources) and testbed.env. The server listens on 127.0.0.1 only, on a free port, with
+# data sources) and testbed.env. The Oracle emulation (tests/fixtures/oracle_emulation.sql, in
+# database ora_src) is reached through ORA_EMUL, through ORA_EMUL_RU in its second mode (the
+# session answers as Oracle's driver does under a Russian client) and through ORA_EMUL_REAL,
+# which holds the login of owner skerrow_real itself. The server listens on 127.0.0.1 only, on a free port, with
 # password logins (scram-sha-256) for superuser "postgres".
 set -euo pipefail
 
@@ -16,7 +21,7 @@ odbc_lib=${SKERROW_ODBC_LIB:-/usr/lib/x86_64-linux-gnu/odbc}
 password=${SKERROW_PG_PASSWORD:-skerrow_test}
 
 usage() {
-    echo "usage: $0 start|stop|env DIR" >&2
+    echo "usage: $0 start|stop|env|crash|revive DIR" >&2
     exit 2
 }
 
@@ -90,6 +95,12 @@ Port = $port
 Username = postgres
 Password = $password
 SSLmode = disable"
+    # A data source that carries its own login, for connection strings without a user name.
+    local login_real="Servername = 127.0.0.1
+Port = $port
+Username = skerrow_real
+Password = real_pass
+SSLmode = disable"
     {
         cat <<EOF
 [PostgreSQL_Test]
@@ -111,6 +122,23 @@ Fetch = 10000
 Description = Test bed, Oracle dictionary emulation
 Driver = PostgreSQL Unicode
 $common
+Database = ora_src
+UseDeclareFetch = 1
+Fetch = 10000
+
+[ORA_EMUL_RU]
+Description = Test bed, Oracle dictionary emulation answering as Oracle's driver under a Russian client
+Driver = PostgreSQL Unicode
+$common
+Database = ora_src
+UseDeclareFetch = 1
+Fetch = 10000
+ConnSettings = SELECT ora_meta.nls_russian()
+
+[ORA_EMUL_REAL]
+Description = Test bed, Oracle dictionary emulation with the credentials of owner skerrow_real
+Driver = PostgreSQL Unicode
+$login_real
 Database = ora_src
 UseDeclareFetch = 1
 Fetch = 10000
@@ -243,6 +271,23 @@ remove_cluster() {
     rm -f "$base_file" "$dir/testbed.env"
 }
 
+crash() {
+    local base
+    base=$(recorded_base)
+    running "$base" || { log "not running"; return 1; }
+    as_pg "$pg_bin/pg_ctl" -D "$base/data" -m immediate -w stop >/dev/null
+    log "crashed"
+}
+
+revive() {
+    local base
+    base=$(recorded_base)
+    [ -n "$base" ] && [ -f "$base/data/PG_VERSION" ] || { log "no cluster to revive"; return 1; }
+    running "$base" && return 0
+    as_pg "$pg_bin/pg_ctl" -D "$base/data" -l "$base/server.log" -w -t 60 start >/dev/null
+    log "revived"
+}
+
 print_env() {
     if [ ! -f "$dir/testbed.env" ]; then
         echo "testbed: not started in $dir" >&2
@@ -258,5 +303,7 @@ case $action in
 start) start ;;
 stop) stop ;;
 env) print_env ;;
+crash) crash ;;
+revive) revive ;;
 *) usage ;;
 esac

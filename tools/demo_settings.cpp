@@ -9,6 +9,9 @@
 //                                         never overwritten
 //   skerrow_demo_settings refresh DIR     settings that lead to the demo follow its current port
 //   skerrow_demo_settings strings DIR     prints the demo's two connection strings
+//   skerrow_demo_settings target          prints the new database's name and its owner's
+//                                         password, one a line: the wizard's entries while they
+//                                         lead to the demo, else the demo's own
 
 #include <QCoreApplication>
 #include <QDir>
@@ -27,8 +30,9 @@ void Print(const QString& text) {
 }
 
 int Usage() {
-    std::fputs("usage: skerrow_demo_settings state | write DIR | refresh DIR | strings DIR\n",
-               stderr);
+    std::fputs(
+        "usage: skerrow_demo_settings state | target | write DIR | refresh DIR | strings DIR\n",
+        stderr);
     return 2;
 }
 
@@ -43,8 +47,9 @@ QSettings WizardSettings() {
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
     const QStringList args = QCoreApplication::arguments().mid(1);
-    if (args.isEmpty() || (args.size() != 2 && args[0] != QLatin1String("state")) ||
-        (args.size() != 1 && args[0] == QLatin1String("state"))) {
+    const bool no_dir = !args.isEmpty() &&
+                        (args[0] == QLatin1String("state") || args[0] == QLatin1String("target"));
+    if (args.isEmpty() || args.size() != (no_dir ? 1 : 2)) {
         return Usage();
     }
     const QString& command = args[0];
@@ -62,6 +67,13 @@ int main(int argc, char* argv[]) {
             Print(blank                  ? QStringLiteral("none")
                   : PointsAtDemo(stored) ? QStringLiteral("demo")
                                          : QStringLiteral("own"));
+            return 0;
+        }
+
+        if (command == QLatin1String("target")) {
+            const bool own = !blank && PointsAtDemo(stored) && !stored.user.isEmpty();
+            Print(own ? stored.user : QLatin1String(kDemoTargetUser));
+            Print(own ? stored.password : QLatin1String(kDemoTargetPassword));
             return 0;
         }
 

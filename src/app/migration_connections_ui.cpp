@@ -5,9 +5,11 @@
 #include <QPlainTextEdit>
 
 #include "app/migration_form.h"
-#include "util/questions.h"
+#include "db/connect_string_fields.h"
 #include "db/connect_string_form.h"
 #include "db/server_kind.h"
+#include "util/questions.h"
+#include "util/secrets.h"
 
 void TFormMigration::CheckConnection(TDbConnection& connection, QPlainTextEdit* memo, QLabel* mark,
                                      int& db_kind) {
@@ -17,11 +19,13 @@ void TFormMigration::CheckConnection(TDbConnection& connection, QPlainTextEdit* 
         connection.SetConnectionString(text);
         connection.Open();
     } catch (const TError& error) {
-        // The mark and the kind keep what an earlier check left.
-        questions_->ShowError(QStringLiteral("Ошибка"), error.Message());
+        // The mark and the kind keep what an earlier check left. A message may quote the
+        // string it could not read, password and all.
+        questions_->ShowError(QStringLiteral("Ошибка"), MaskSecrets(error.Message()));
         return;
     } catch (const std::exception& error) {
-        questions_->ShowError(QStringLiteral("Ошибка"), QString::fromLocal8Bit(error.what()));
+        questions_->ShowError(QStringLiteral("Ошибка"),
+                              MaskSecrets(QString::fromLocal8Bit(error.what())));
         return;
     }
     mark->setVisible(true);
@@ -41,6 +45,12 @@ void TFormMigration::BuildConnectString(QPlainTextEdit* memo, QLabel* mark) {
         return;
     }
     Guarded([&] {
+        // The dialog opens on what the panel holds; a text it cannot read leaves the fields
+        // as the dialog was last left.
+        TConnectStringFields fields = connect_string_form->Fields();
+        if (ReadConnectStringFields(MemoText(memo), fields)) {
+            connect_string_form->SetFields(fields);
+        }
         if (connect_string_form->exec() == QDialog::Accepted) {
             SetMemoText(memo, connect_string_form->connect_string);
             mark->setVisible(false);

@@ -5,6 +5,7 @@
 #include <QAction>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QFile>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -20,6 +21,7 @@
 #include "export/postgre_data_file_form.h"
 #include "export/table_export.h"
 #include "schema/structure_browser.h"
+#include "util/number_text.h"
 #include "util/questions.h"
 #include "util/secrets.h"
 
@@ -54,6 +56,7 @@ void TFormMigration::FillCopySettings() {
     settings.user = EditUser->text();
     settings.password = EditPassword->text();
     settings.file_addi = paths.file_addi;
+    settings.file_temp = paths.file_temp;
     settings.render.int_type_index = ComboIntType->currentIndex();
     settings.render.date_time_format = EditDateTimeFormat->text();
     settings.render.file_param = paths.file_param;
@@ -68,8 +71,7 @@ void TFormMigration::ShowPreparedCopy(const QList<TTableToRow>& rows) {
         items.append(new QTreeWidgetItem({row.name, row.rows, row.query_addi, row.from_file}));
     }
     ListTableTo->addTopLevelItems(items);
-    const TCopyProgress& progress = copy_engine.Progress();
-    SetGauge(GaugeTable, progress.gauge_table_position, progress.gauge_table_max);
+    ShowTableGauge();
     MemoError->clear();
     MemoCopy->clear();
 }
@@ -77,6 +79,9 @@ void TFormMigration::ShowPreparedCopy(const QList<TTableToRow>& rows) {
 void TFormMigration::WriteStructTo() {
     ListTableTo->clear();
     FillCopySettings();
+    // The target is made anew: a checkpoint of an earlier copy into it can only mislead.
+    QFile::remove(paths.file_temp);
+    QFile::remove(AfterCopyFile(paths.file_temp));
     TTargetSpec spec;
     spec.db_to = db_to;
     spec.connect_to = MemoText(MemoConnectTo);
@@ -99,6 +104,7 @@ void TFormMigration::WriteStructTo() {
         oracle_vers = result.version;
     }
     if (result.ok) {
+        copy_engine.SetAfterCopy(result.after_copy);
         ShowPreparedCopy(rows);
     } else {
         LabelResStruct->setText(MaskSecrets(result.error));
@@ -112,9 +118,9 @@ void TFormMigration::ShowCopyProgress() {
     if (!progress.panel_info.isEmpty()) {
         PanelInfo->setText(progress.panel_info);
     }
-    SetGauge(GaugeTable, progress.gauge_table_position, progress.gauge_table_max);
+    ShowTableGauge();
     SetGauge(GaugeRow, progress.gauge_row_position, progress.gauge_row_max);
-    LabelN->setText(progress.label_n);
+    LabelN->setText(GroupDigitsText(progress.label_n));
     LabelTime->setText(progress.label_time);
     if (progress.new_lines.isEmpty()) {
         return;
@@ -161,6 +167,11 @@ void TFormMigration::LoadFromTmpFile() {
     LabelResStruct->clear();
     FillCopySettings();
     ShowPreparedCopy(copy_engine.LoadFromTmpFile(paths.file_temp));
+    if (db_to == kDbOracle && !copy_engine.TargetVersion().isEmpty()) {
+        // Target creation, which reads the target's version, did not run in this run.
+        oracle_vers = copy_engine.TargetVersion();
+        EditVersionTo->setText(oracle_vers);
+    }
 }
 
 void TFormMigration::NFileSaveClick() {

@@ -30,7 +30,10 @@
 #include <QVBoxLayout>
 
 #include "app/about_form.h"
+#include "app/help_form.h"
 #include "app/questions_form.h"
+#include "app/secret_memo_ui.h"
+#include "app/step_strip_ui.h"
 #include "util/text_utils.h"
 
 namespace {
@@ -92,7 +95,8 @@ void PaintBackground(QWidget* panel, const QColor& color) {
 
 }  // namespace
 
-TFormMigration::TFormMigration(TQuestions* questions, QWidget* parent) : QWidget(parent) {
+TFormMigration::TFormMigration(TQuestions* questions, QWidget* parent)
+    : QWidget(parent), open_url([](const QUrl& url) { QDesktopServices::openUrl(url); }) {
     if (questions == nullptr) {
         own_questions_ = std::make_unique<TQuestionsForm>(this);
         questions = own_questions_.get();
@@ -102,6 +106,7 @@ TFormMigration::TFormMigration(TQuestions* questions, QWidget* parent) : QWidget
     resize(893, 686);
     BuildFrame();
     ConnectHandlers();
+    SetUpDisplay();
     FormCreate();
     TimerCheck->start();
 }
@@ -129,7 +134,7 @@ void TFormMigration::BuildFrame() {
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
 
-    PanelInfo = new QLabel(this);
+    PanelInfo = new TStepStrip(this);
     PanelInfo->setObjectName(QStringLiteral("PanelInfo"));
     PanelInfo->setFixedHeight(33);
     PanelInfo->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
@@ -189,11 +194,16 @@ QWidget* TFormMigration::BuildSelDbPage() {
     // Both panels get the same stretch: the source takes half of the page, the target the rest.
     auto build_panel = [page](const QString& caption, QGroupBox*& panel, QLabel*& label,
                               QPlainTextEdit*& memo, QPushButton*& build, QPushButton*& check,
-                              QLabel*& mark) {
+                              QLabel*& mark, QCheckBox*& show_password) {
         panel = new QGroupBox(caption, page);
         auto* grid = new QGridLayout(panel);
         label = new QLabel(QStringLiteral("Строка подключения:"), panel);
-        memo = new QPlainTextEdit(panel);
+        // The strings hold passwords: drawn as dots unless the operator asks to see them.
+        auto* secret_memo = new TSecretMemo(panel);
+        memo = secret_memo;
+        show_password = new QCheckBox(QStringLiteral("Показать пароль"), panel);
+        QObject::connect(show_password, &QCheckBox::toggled, secret_memo,
+                         [secret_memo](bool shown) { secret_memo->SetPasswordsHidden(!shown); });
         memo->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
         build = new QPushButton(QStringLiteral("Сформировать"), panel);
         check = new QPushButton(QStringLiteral("Проверить"), panel);
@@ -202,17 +212,19 @@ QWidget* TFormMigration::BuildSelDbPage() {
         bold.setBold(true);
         mark->setFont(bold);
         mark->setVisible(false);
-        grid->addWidget(label, 0, 0, 1, 4);
-        grid->addWidget(memo, 1, 0, 1, 4);
+        grid->addWidget(label, 0, 0, 1, 5);
+        grid->addWidget(memo, 1, 0, 1, 5);
         grid->addWidget(build, 2, 0);
         grid->addWidget(check, 2, 1);
         grid->addWidget(mark, 2, 2);
+        grid->addWidget(show_password, 2, 4);
         grid->setColumnStretch(3, 1);
     };
     build_panel(QStringLiteral(" Исходная БД "), PanelConnectFrom, LabelConnectFrom,
-                MemoConnectFrom, BtnConnectFrom, BtnCheckFrom, LabelCheckDbFrom);
+                MemoConnectFrom, BtnConnectFrom, BtnCheckFrom, LabelCheckDbFrom,
+                CheckShowPasswordFrom);
     build_panel(QStringLiteral(" Конечная БД "), PanelConnectTo, LabelConnectTo, MemoConnectTo,
-                BtnConnectTo, BtnCheckTo, LabelCheckDbTo);
+                BtnConnectTo, BtnCheckTo, LabelCheckDbTo, CheckShowPasswordTo);
     layout->addWidget(PanelConnectFrom, 1);
     layout->addWidget(PanelConnectTo, 1);
     return page;
@@ -222,9 +234,9 @@ QWidget* TFormMigration::BuildStructFromPage() {
     auto* page = new QWidget;
     auto* layout = new QGridLayout(page);
 
-    ListTableFrom = NewList(
-        {QStringLiteral("Таблица"), QStringLiteral("Записей"), QStringLiteral("Primary Key")},
-        page);
+    ListTableFrom = NewList({QStringLiteral("Таблица"), QStringLiteral("Записей"),
+                             QStringLiteral("Primary Key"), QStringLiteral("Комментарий")},
+                            page);
     layout->addWidget(ListTableFrom, 0, 0, 3, 1);
 
     auto* totals = new QFormLayout;
@@ -237,29 +249,62 @@ QWidget* TFormMigration::BuildStructFromPage() {
     totals->addRow(QStringLiteral("Таблиц:"), EditSumTable);
     totals->addRow(QStringLiteral("Записей:"), EditSumRow);
     totals->addRow(QStringLiteral("Версия:"), EditVersionFrom);
+    // What the read had to take from elsewhere (the version from another view, the owner from
+    // the server); hidden when there is nothing to say.
+    LabelReadNotes = new QLabel(page);
+    LabelReadNotes->setWordWrap(true);
+    LabelReadNotes->setVisible(false);
+    totals->addRow(LabelReadNotes);
     layout->addLayout(totals, 0, 1);
 
     MemoTypes = NewMemo(page, true);
     layout->addWidget(MemoTypes, 1, 1);
-    ListKeys =
-        NewList({QStringLiteral("Ключ"), QStringLiteral("Тип"), QStringLiteral("Таблица")}, page);
+    ListKeys = NewList({QStringLiteral("Ключ"), QStringLiteral("Тип"), QStringLiteral("Таблица"),
+                        QStringLiteral("Состояние")},
+                       page);
     ListKeys->setContextMenuPolicy(Qt::DefaultContextMenu);
     layout->addWidget(ListKeys, 2, 1);
 
-    ListField = NewList({QStringLiteral("Поле"), QStringLiteral("Тип"), QStringLiteral("Размер"),
-                         QStringLiteral("Null"), QStringLiteral("По умолч."),
-                         QStringLiteral("Автоинкр."), QStringLiteral("Переименовать")},
-                        page);
+    ListField = NewList(
+        {QStringLiteral("Поле"), QStringLiteral("Тип"), QStringLiteral("Размер"),
+         QStringLiteral("Null"), QStringLiteral("По умолч."), QStringLiteral("Автоинкр."),
+         QStringLiteral("Переименовать"), QStringLiteral("Данные"), QStringLiteral("Комментарий")},
+        page);
     layout->addWidget(ListField, 0, 2, 2, 1);
-    ListUk = NewList({QStringLiteral("UK"), QStringLiteral("Поля")}, page);
+
+    // Keys, indexes and checks of the selected table; the schema's sequences.
+    TabTableDetails = new QTabWidget(page);
+    auto* keys_page = new QWidget(TabTableDetails);
+    ListUk = NewList({QStringLiteral("UK"), QStringLiteral("Поля"), QStringLiteral("Состояние")},
+                     keys_page);
     ListUk->setContextMenuPolicy(Qt::DefaultContextMenu);
-    ListFk =
-        NewList({QStringLiteral("FK"), QStringLiteral("Поля"), QStringLiteral("Ссылка")}, page);
+    ListFk = NewList({QStringLiteral("FK"), QStringLiteral("Поля"), QStringLiteral("Ссылка"),
+                      QStringLiteral("Состояние")},
+                     keys_page);
     ListFk->setContextMenuPolicy(Qt::DefaultContextMenu);
-    auto* keys = new QHBoxLayout;
+    auto* keys = new QHBoxLayout(keys_page);
+    keys->setContentsMargins(0, 0, 0, 0);
     keys->addWidget(ListUk);
     keys->addWidget(ListFk);
-    layout->addLayout(keys, 2, 2);
+    TabTableDetails->addTab(keys_page, QStringLiteral("Ключи"));
+    ListIndexes =
+        NewList({QStringLiteral("Индекс"), QStringLiteral("Уникальный"), QStringLiteral("Поля")},
+                TabTableDetails);
+    ListIndexes->setContextMenuPolicy(Qt::DefaultContextMenu);
+    TabTableDetails->addTab(ListIndexes, QStringLiteral("Индексы"));
+    ListChecks = NewList(
+        {QStringLiteral("Ограничение"), QStringLiteral("Условие"), QStringLiteral("Состояние")},
+        TabTableDetails);
+    ListChecks->setContextMenuPolicy(Qt::DefaultContextMenu);
+    TabTableDetails->addTab(ListChecks, QStringLiteral("Проверки"));
+    ListSequences =
+        NewList({QStringLiteral("Последовательность"), QStringLiteral("Следующее"),
+                 QStringLiteral("Шаг"), QStringLiteral("Минимум"), QStringLiteral("Максимум"),
+                 QStringLiteral("Цикл"), QStringLiteral("Кэш")},
+                TabTableDetails);
+    ListSequences->setContextMenuPolicy(Qt::DefaultContextMenu);
+    TabTableDetails->addTab(ListSequences, QStringLiteral("Последовательности"));
+    layout->addWidget(TabTableDetails, 2, 2);
     layout->setColumnStretch(0, 3);
     layout->setColumnStretch(1, 2);
     layout->setColumnStretch(2, 4);
@@ -350,10 +395,16 @@ QWidget* TFormMigration::BuildCopyDataPage() {
     GaugeRow = new QProgressBar(page);
     LabelN = new QLabel(page);
     LabelTime = new QLabel(page);
+    LabelPause = new QLabel(QStringLiteral("Пауза"), page);
+    QFont bold = LabelPause->font();
+    bold.setBold(true);
+    LabelPause->setFont(bold);
+    LabelPause->setVisible(false);
     layout->addWidget(GaugeTable);
     layout->addWidget(GaugeRow);
     auto* labels = new QHBoxLayout;
     labels->addWidget(LabelN, 1);
+    labels->addWidget(LabelPause);
     labels->addWidget(LabelTime);
     layout->addLayout(labels);
     MemoCopy = NewMemo(page, true);
@@ -448,6 +499,7 @@ void TFormMigration::FormCreate() {
     CheckGrantDba->setChecked(values.grant_dba);
 
     paths = MakeWorkPaths(cur_dir);
+    help_dir = FindHelpFolder(QCoreApplication::applicationDirPath());
 
     const QColor face = palette().color(QPalette::Button);
     PaintBackground(PanelInfo, Tinted(face, -4));
@@ -480,9 +532,22 @@ void TFormMigration::FormDestroy() {
 }
 
 void TFormMigration::BtnHelpClick() {
-    // Whether a viewer exists for the file is the desktop's business; a missing file shows
-    // nothing.
-    QDesktopServices::openUrl(QUrl::fromLocalFile(paths.file_help));
+    // A help file in the start folder is the operator's own and comes first; whether a viewer
+    // exists for it is the desktop's business. Without one the program's own pages are shown.
+    if (QFileInfo::exists(paths.file_help)) {
+        open_url(QUrl::fromLocalFile(paths.file_help));
+        return;
+    }
+    if (help_dir.isEmpty()) {
+        questions_->ShowError(kApplicationTitle,
+                              QStringLiteral("Справка не найдена: рядом с программой нет папки "
+                                             "help с её страницами."));
+        return;
+    }
+    if (help_form == nullptr) {
+        help_form = new TFormHelp(help_dir, this);
+    }
+    help_form->ShowPage(HelpPage());
 }
 
 void TFormMigration::BtnInfoClick() {

@@ -8,10 +8,13 @@
 // migration_steps_ui.cpp (the tick and the navigation buttons), migration_connections_ui.cpp
 // (the two connection panels), migration_structure_ui.cpp (the structure browser, the table-list
 // commands and the script page), migration_copy_ui.cpp (target creation, the copy, its
-// checkpoint and the export window).
+// checkpoint and the export window), migration_display_ui.cpp (where the operator is, list
+// columns, hints, the help window).
 
 #include <QDateTime>
+#include <QUrl>
 #include <QWidget>
+#include <functional>
 #include <memory>
 
 #include "app/settings.h"
@@ -39,6 +42,7 @@ class QTreeWidgetItem;
 class QAction;
 class TFormAbout;
 class TFormConnectString;
+class TFormHelp;
 class TQuestions;
 
 inline const QString kApplicationTitle = QStringLiteral("Миграция баз данных");
@@ -64,8 +68,11 @@ public:
     int db_to = kDbUnknown;
     QString oracle_vers;
     TTables tables;
-    // The source's standalone sequences, read with the tables; the script creates them.
+    // The source's standalone sequences, read with the tables, for the script.
     TSequences sequences;
+    // What the last read of the source had to take from elsewhere than usual (shown on the
+    // structure page, for the copy journal).
+    QStringList read_notes;
     TWorkPaths paths;
     TCodePage code_page;
 
@@ -77,7 +84,8 @@ public:
     TDbQuery QueryTo{ADOConnectionTo};
     // The copy works on the window's own table model, so edits of the target list (query
     // additions, data files) reach it without being handed over.
-    TCopyEngine copy_engine{tables, QueryFrom, TableFrom, ADOConnectionTo, QueryTo};
+    TCopyEngine copy_engine{tables,    ADOConnectionFrom, QueryFrom,
+                            TableFrom, ADOConnectionTo,   QueryTo};
     // How long one tick at step 6 runs copy units back to back before it returns to the event
     // loop. Each unit executes at most one statement, so Pause, the close question and painting
     // still answer within about a tick; 0 runs exactly one unit per tick. While the timer runs,
@@ -115,6 +123,9 @@ public:
     QPushButton* BtnCheckTo = nullptr;
     QLabel* LabelCheckDbFrom = nullptr;
     QLabel* LabelCheckDbTo = nullptr;
+    // The memos draw their passwords as dots unless these are ticked.
+    QCheckBox* CheckShowPasswordFrom = nullptr;
+    QCheckBox* CheckShowPasswordTo = nullptr;
 
     // Step 2: structure browser.
     QTreeWidget* ListTableFrom = nullptr;
@@ -126,6 +137,11 @@ public:
     QTreeWidget* ListField = nullptr;
     QTreeWidget* ListUk = nullptr;
     QTreeWidget* ListFk = nullptr;
+    QLabel* LabelReadNotes = nullptr;
+    QTabWidget* TabTableDetails = nullptr;
+    QTreeWidget* ListIndexes = nullptr;
+    QTreeWidget* ListChecks = nullptr;
+    QTreeWidget* ListSequences = nullptr;
     QMenu* PopupTableFrom = nullptr;
     QAction* NDelTable = nullptr;
     QAction* NFileSave = nullptr;
@@ -162,6 +178,8 @@ public:
     QProgressBar* GaugeRow = nullptr;
     QLabel* LabelN = nullptr;
     QLabel* LabelTime = nullptr;
+    // "Пауза" while the copy is paused.
+    QLabel* LabelPause = nullptr;
     QPlainTextEdit* MemoCopy = nullptr;
     QPushButton* BtnPause = nullptr;
     QPushButton* BtnContinue = nullptr;
@@ -201,6 +219,8 @@ public:
     void ListTableFromSelectItem(QTreeWidgetItem* item);
     // Fills the column and key lists for the table of that name (emptied when there is none).
     void ShowTableDetails(const QString& name);
+    // Empties the lists of one table's details.
+    void ClearTableDetails();
     void PopupTableFromPopup();
     void PopupFieldPopup();
     void PopupTableToPopup();
@@ -216,6 +236,19 @@ public:
     void FormDestroy();
     void BtnHelpClick();
     void BtnInfoClick();
+
+    // Where the operator is: "Шаг N из 6: " and the stage caption, or the step's own caption
+    // where the stage sets none.
+    QString StepStripText() const;
+    // The help page of the step shown now.
+    QString HelpPage() const;
+    // The folder of the help pages (found beside the program at creation).
+    QString help_dir;
+    // Opens a file with the desktop's viewer; tests replace it.
+    std::function<void(const QUrl&)> open_url;
+    TFormHelp* help_form = nullptr;
+    // When the copy was paused; the elapsed time does not count the pause.
+    QDateTime copy_paused_at;
 
     // The general error report for a failure that escaped a handler.
     void ShowException(const QString& message);
@@ -247,6 +280,14 @@ private:
     // The copy preparation's displays: target list rows, "Ok", table gauge, emptied memos.
     void ShowPreparedCopy(const QList<TTableToRow>& rows);
     void ShowCopyProgress();
+    // The table gauge counts the tables finished.
+    void ShowTableGauge();
+    // Strip, column sizing, number columns, hints, fonts: once, after the pages are built.
+    void SetUpDisplay();
+    // At every tick: before the step's work the paused time is taken out of the elapsed time,
+    // after it the strip and the pause mark follow the step.
+    void TrackPausedTime();
+    void ShowStepState();
     void DeleteExportWindows();
     // Runs a handler body and turns an escaping failure into the general error report.
     template <typename F>

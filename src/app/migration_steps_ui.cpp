@@ -4,8 +4,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
-#include <QFile>
-#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -39,6 +37,7 @@ void TFormMigration::TimerCheckTimer() {
     ShowPage(TabCopyData, step == 6 || step == 7 || step == 9);
     ShowPage(TabError, step == 8);
 
+    TrackPausedTime();
     if (!report_open_) {
         RunStepWork();
     }
@@ -76,6 +75,7 @@ void TFormMigration::TimerCheckTimer() {
     BtnPrev->setEnabled(step >= 2 && step <= 5);
     BtnPause->setEnabled(step == 6);
     BtnContinue->setEnabled(step == 7);
+    ShowStepState();
 }
 
 void TFormMigration::RunStepWork() {
@@ -145,7 +145,14 @@ void TFormMigration::BtnNextClick() {
     }
     Guarded([this] {
         is_done = false;
-        if (step == 3 && QFileInfo::exists(paths.file_temp)) {
+        // An unfinished copy leaves its checkpoint file, or, when that is gone, its state
+        // table in the new database.
+        bool unfinished = false;
+        if (step == 3) {
+            FillCopySettings();
+            unfinished = copy_engine.FindUnfinished(paths.file_temp);
+        }
+        if (unfinished) {
             if (questions_->AskOkCancel(
                     QStringLiteral("Обнаружена незавершенная миграция"),
                     QStringLiteral("Продолжить выполнение незавершенной миграции?"))) {
@@ -155,7 +162,7 @@ void TFormMigration::BtnNextClick() {
                 SortTables(tables);
                 LoadFromTmpFile();
             } else {
-                QFile::remove(paths.file_temp);
+                copy_engine.DiscardCheckpoint(paths.file_temp);
                 step = 4;
                 is_done = false;
             }
@@ -192,10 +199,8 @@ void TFormMigration::BtnContinueClick() {
     if (step != 7) {
         return;
     }
+    // The checkpoint stays: the copy goes on writing it after every statement.
     step = 6;
-    if (QFileInfo::exists(paths.file_temp)) {
-        QFile::remove(paths.file_temp);
-    }
 }
 
 bool TFormMigration::FormCloseQuery() {

@@ -16,6 +16,7 @@
 #include "schema/catalog_reader.h"
 #include "schema/structure_browser.h"
 #include "util/error.h"
+#include "util/number_text.h"
 #include "util/questions.h"
 #include "util/text_file.h"
 
@@ -47,6 +48,8 @@ QTreeWidgetItem* SelectedRow(const QTreeWidget* list) {
 void TFormMigration::ReadStructFrom() {
     MemoTypes->clear();
     tables.clear();
+    sequences.clear();
+    read_notes.clear();
     TStructRead result;
     try {
         ::ReadStructFrom(QueryFrom, db_from, MemoText(MemoConnectFrom), result);
@@ -57,6 +60,8 @@ void TFormMigration::ReadStructFrom() {
         throw;
     }
     tables = result.tables;
+    sequences = result.sequences;
+    read_notes = result.notes;
     MemoTypes->setPlainText(result.types.join(u'\n'));
     if (result.version_read) {
         oracle_vers = result.oracle_vers;
@@ -75,13 +80,23 @@ void TFormMigration::ReadStructFrom() {
 void TFormMigration::RefreshStructFrom() {
     ListTableFrom->clear();
     FillList(ListTableFrom, TableListRows(tables));
-    EditSumTable->setText(QString::number(ListTableFrom->topLevelItemCount()));
-    EditSumRow->setText(QString::number(SumRows(tables)));
+    EditSumTable->setText(GroupDigits(ListTableFrom->topLevelItemCount()));
+    EditSumRow->setText(GroupDigits(SumRows(tables)));
     ListKeys->clear();
     FillList(ListKeys, KeyRows(tables));
+    ListSequences->clear();
+    FillList(ListSequences, SequenceRows(sequences));
+    LabelReadNotes->setText(read_notes.join(u'\n'));
+    LabelReadNotes->setVisible(!read_notes.isEmpty());
+    ClearTableDetails();
+}
+
+void TFormMigration::ClearTableDetails() {
     ListField->clear();
     ListUk->clear();
     ListFk->clear();
+    ListIndexes->clear();
+    ListChecks->clear();
     field_table_.clear();
 }
 
@@ -98,10 +113,7 @@ void TFormMigration::ListTableFromSelectItem(QTreeWidgetItem* item) {
 }
 
 void TFormMigration::ShowTableDetails(const QString& name) {
-    ListField->clear();
-    ListUk->clear();
-    ListFk->clear();
-    field_table_.clear();
+    ClearTableDetails();
     const int index = FindTable(tables, name);
     if (index < 0) {
         return;
@@ -111,6 +123,8 @@ void TFormMigration::ShowTableDetails(const QString& name) {
     FillList(ListField, FieldRows(table));
     FillList(ListUk, UniqueKeyRows(table));
     FillList(ListFk, ForeignKeyRows(table));
+    FillList(ListIndexes, IndexRows(table));
+    FillList(ListChecks, CheckRows(table));
 }
 
 void TFormMigration::PopupTableFromPopup() {

@@ -2,7 +2,9 @@
 
 #include <QFileDialog>
 #include <QInputDialog>
+#include <QLineEdit>
 #include <QMessageBox>
+#include <algorithm>
 
 namespace {
 
@@ -30,13 +32,31 @@ void TQuestionsForm::ShowMessage(const QString& caption, const QString& text) {
 }
 
 bool TQuestionsForm::InputText(const QString& caption, const QString& prompt, QString& value) {
-    bool ok = false;
-    const QString text =
-        QInputDialog::getText(parent_, caption, prompt, QLineEdit::Normal, value, &ok);
-    if (ok) {
-        value = text;
+    QInputDialog box(parent_);
+    box.setWindowTitle(caption);
+    box.setLabelText(prompt);
+    box.setInputMode(QInputDialog::TextInput);
+    box.setTextValue(value);
+    // The box sizes itself from its contents: the field is what gets the width.
+    if (auto* field = box.findChild<QLineEdit*>()) {
+        const QMargins margins = box.contentsMargins();
+        field->setMinimumWidth(InputBoxWidth(box.fontMetrics(), caption, prompt, value) - 24 -
+                               margins.left() - margins.right());
     }
-    return ok;
+    if (box.exec() != QDialog::Accepted) {
+        return false;
+    }
+    value = box.textValue();
+    return true;
+}
+
+int InputBoxWidth(const QFontMetrics& metrics, const QString& caption, const QString& prompt,
+                  const QString& value) {
+    // The caption shares the title bar with the window buttons, and title fonts run larger
+    // than the dialog's own; a query addition may be a long line of SQL.
+    const int title = metrics.horizontalAdvance(caption) * 5 / 4 + 140;
+    const int field = std::min(metrics.horizontalAdvance(value) + 40, 720);
+    return std::max({360, title, metrics.horizontalAdvance(prompt) + 40, field});
 }
 
 QString TQuestionsForm::OpenFile(const QString& caption, const QStringList& filters,

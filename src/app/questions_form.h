@@ -7,6 +7,12 @@
 
 #include "util/questions.h"
 
+class QFontMetrics;
+
+// Width of the one-line input box: its whole caption, prompt and value in sight.
+int InputBoxWidth(const QFontMetrics& metrics, const QString& caption, const QString& prompt,
+                  const QString& value);
+
 class TQuestionsForm : public TQuestions {
 public:
     explicit TQuestionsForm(QWidget* parent = nullptr) : parent_(parent) {}

@@ -28,6 +28,9 @@ TFormConnectString::TFormConnectString(QWidget* parent, bool load_at_start) : QD
     EditDbOracle = new QLineEdit(TabOracle);
     EditUserOracle = new QLineEdit(TabOracle);
     EditPasswordOracle = new QLineEdit(TabOracle);
+    // The dialog opens on the fields of the panel's string, whose password the panel hides.
+    EditPasswordOracle->setEchoMode(QLineEdit::Password);
+    EditPasswordOracle->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
     oracle->addRow(QStringLiteral("База данных:"), EditDbOracle);
     oracle->addRow(QStringLiteral("Пользователь:"), EditUserOracle);
     oracle->addRow(QStringLiteral("Пароль:"), EditPasswordOracle);

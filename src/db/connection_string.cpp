@@ -206,7 +206,8 @@ QString JoinLines(const QString& text) {
     return lines.join(QString()).trimmed();
 }
 
-QString OracleOdbcString(const QList<TConnectPair>& pairs, const TOdbcInstalled& installed) {
+QString OracleOdbcString(const QList<TConnectPair>& pairs, const TOdbcInstalled& installed,
+                         QString* chosen_driver) {
     const TConnectPair* source = FindPair(pairs, QStringLiteral("Data Source"));
     const TConnectPair* user = FindPair(pairs, QStringLiteral("User ID"));
     const TConnectPair* password = FindPair(pairs, QStringLiteral("Password"));
@@ -226,18 +227,58 @@ QString OracleOdbcString(const QList<TConnectPair>& pairs, const TOdbcInstalled&
             return QStringLiteral("DSN=") + OdbcValue(ds.name) + login;
         }
     }
-    for (const QString& driver : installed.drivers) {
-        if (driver.contains(QStringLiteral("oracle"), Qt::CaseInsensitive)) {
-            QString braced = driver;
-            braced.replace(QStringLiteral("}"), QStringLiteral("}}"));
-            return QStringLiteral("DRIVER={") + braced + QStringLiteral("};DBQ=") +
-                   OdbcValue(source->value) + login;
+    const QString driver = NewestOracleDriver(installed.drivers);
+    if (!driver.isEmpty()) {
+        if (chosen_driver != nullptr) {
+            *chosen_driver = driver;
         }
+        QString braced = driver;
+        braced.replace(QStringLiteral("}"), QStringLiteral("}}"));
+        return QStringLiteral("DRIVER={") + braced + QStringLiteral("};DBQ=") +
+               OdbcValue(source->value) + login;
     }
     throw TError(QStringLiteral("Не найден ODBC-драйвер Oracle: нет источника данных ODBC «%1», "
                                 "и среди установленных драйверов ODBC нет драйвера, в названии "
-                                "которого есть «Oracle».")
+                                "которого есть «Oracle». Проверьте: установлены ли пакеты "
+                                "Oracle Instant Client Basic и ODBC; есть ли в odbcinst.ini "
+                                "раздел драйвера (например, [Oracle 21 ODBC driver] со строкой "
+                                "Driver = путь к libsqora.so; зарегистрированные драйверы "
+                                "показывает команда odbcinst -q -d); установлена ли библиотека "
+                                "libaio, без которой драйвер Oracle не загружается.")
                      .arg(source->value));
+}
+
+// The version numbers in a driver's name: the first run of digits and the runs that follow it
+// after a "." or "_" ("instantclient_21_12" gives 21, 12; "OraClient12Home1" gives 12). A
+// word size ("64-bit", "32bit") is no version.
+QList<int> DriverVersion(const QString& name) {
+    const qsizetype n = name.size();
+    qsizetype i = 0;
+    while (i < n) {
+        while (i < n && !name[i].isDigit()) {
+            ++i;
+        }
+        QList<int> version;
+        while (i < n && name[i].isDigit()) {
+            int number = 0;
+            while (i < n && name[i].isDigit()) {
+                number = std::min(number * 10 + name[i].digitValue(), 1000000);
+                ++i;
+            }
+            version.append(number);
+            if (i + 1 < n && (name[i] == u'.' || name[i] == u'_') && name[i + 1].isDigit()) {
+                ++i;
+            } else {
+                break;
+            }
+        }
+        const QStringView rest = QStringView(name).mid(i);
+        if (!rest.startsWith(u"bit", Qt::CaseInsensitive) &&
+            !rest.startsWith(u"-bit", Qt::CaseInsensitive)) {
+            return version;
+        }
+    }
+    return {};
 }
 
 // The PostgreSQL driver's LFConversion turns every line feed of a text value into CR LF when it
@@ -301,19 +342,23 @@ QList<TConnectPair> ParseConnectString(const QString& text) {
     return pairs;
 }
 
-QString TranslateConnectString(const QString& text, const TOdbcInstalled& installed) {
+TOdbcTranslation TranslateConnect(const QString& text, const TOdbcInstalled& installed) {
     const QList<TConnectPair> pairs = ParseConnectString(text);
     const TConnectPair* provider = FindPair(pairs, QStringLiteral("Provider"));
     if (provider == nullptr || provider->value.isEmpty()) {
         throw TError(QStringLiteral("В строке подключения не указан провайдер (Provider=...)."));
     }
     const QString name = UpperLatin(provider->value);
+    TOdbcTranslation result;
     if (name.startsWith(QStringLiteral("MSDASQL"))) {
-        return BridgeOdbcString(pairs);
+        result.odbc = BridgeOdbcString(pairs);
+        return result;
     }
     if (name.startsWith(QStringLiteral("ORAOLEDB.ORACLE")) ||
         name.startsWith(QStringLiteral("MSDAORA"))) {
-        return OracleOdbcString(pairs, installed);
+        result.oracle_form = true;
+        result.odbc = OracleOdbcString(pairs, installed, &result.oracle_driver);
+        return result;
     }
     throw TError(QStringLiteral("Провайдер «%1» не поддерживается: строка подключения должна "
                                 "указывать OraOLEDB.Oracle, MSDAORA или MSDASQL.")
@@ -374,4 +419,38 @@ QString ConnectValue(const QString& text, const QString& key) {
     const QList<TConnectPair> pairs = ParseConnectString(text);
     const TConnectPair* pair = FindPair(pairs, key);
     return pair == nullptr ? QString() : pair->value;
+}
+
+QString TranslateConnectString(const QString& text, const TOdbcInstalled& installed) {
+    return TranslateConnect(text, installed).odbc;
+}
+
+QString NewestOracleDriver(const QStringList& drivers) {
+    QString newest;
+    QList<int> newest_version;
+    bool found = false;
+    for (const QString& driver : drivers) {
+        if (!driver.contains(QStringLiteral("oracle"), Qt::CaseInsensitive)) {
+            continue;
+        }
+        const QList<int> version = DriverVersion(driver);
+        if (!found || newest_version < version) {
+            newest = driver;
+            newest_version = version;
+            found = true;
+        }
+    }
+    return newest;
+}
+
+QString OracleDriverHint(const QString& driver, const QString& library) {
+    const QString file = library.isEmpty() ? QStringLiteral("из строки Driver") : library;
+    return QStringLiteral(
+               "Не удалось загрузить ODBC-драйвер Oracle «%1» (библиотека %2). "
+               "Проверьте: есть ли этот файл и указан ли он в строке Driver раздела "
+               "[%1] файла odbcinst.ini; установлена ли библиотека libaio (пакет "
+               "libaio1), без которой драйвер Oracle не загружается; видны ли "
+               "библиотеки Instant Client загрузчику (каталог Instant Client в "
+               "LD_LIBRARY_PATH или в настройках ldconfig).")
+        .arg(driver, file);
 }

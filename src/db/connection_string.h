@@ -4,6 +4,7 @@
 // into one ODBC connection string for the driver manager. Pure text work: what is installed is
 // passed in. Used on the user-interface thread.
 
+#include <QHash>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -20,6 +21,8 @@ struct TOdbcDataSource {
 struct TOdbcInstalled {
     QList<TOdbcDataSource> data_sources;
     QStringList drivers;
+    // The library file of a driver by its name (the "Driver" line of odbcinst.ini), where known.
+    QHash<QString, QString> driver_libraries;
 };
 
 // Asks the driver manager for its data sources and drivers (the binding implements it).
@@ -36,9 +39,20 @@ struct TConnectPair {
 // braces. Raises TError on an unbalanced quote or brace.
 QList<TConnectPair> ParseConnectString(const QString& text);
 
+// What a connection string becomes for the driver manager.
+struct TOdbcTranslation {
+    QString odbc;
+    // The text is one of the Oracle provider forms.
+    bool oracle_form = false;
+    // The installed Oracle driver the text is handed to, when no data source of that name
+    // exists (for the journal: which of several drivers was taken).
+    QString oracle_driver;
+};
+
 // The ODBC connection string for the text. Raises TError (in the operator's language) when the
 // text is malformed, names no or an unknown provider, or needs an Oracle driver that is not
 // installed.
+TOdbcTranslation TranslateConnect(const QString& text, const TOdbcInstalled& installed);
 QString TranslateConnectString(const QString& text, const TOdbcInstalled& installed);
 
 // The login and database values a connection string can be given.
@@ -56,3 +70,12 @@ QString SetConnectKey(const QString& text, TConnectKey key, const QString& value
 // The value of the first pair of that key (any letter case), unquoted; empty when there is
 // none. Raises TError when the text is malformed.
 QString ConnectValue(const QString& text, const QString& key);
+
+// Of the drivers whose name contains "Oracle" (any letter case), the one of the highest version
+// in its name ("Oracle 19 ODBC driver" is 19, "Oracle in instantclient_21_12" is 21.12); the
+// first listed among equals; empty when there is none.
+QString NewestOracleDriver(const QStringList& drivers);
+
+// What to check when an installed Oracle driver does not load (its library, libaio, the
+// odbcinst.ini entry), for the message of the failed connection.
+QString OracleDriverHint(const QString& driver, const QString& library);

@@ -2,9 +2,13 @@
 
 #include <QFile>
 #include <QMap>
+#include <QTimeZone>
 
 #include "db/connection_string.h"
+#include "db/odbc_session.h"
 #include "db/odbc_statement.h"
+#include "db/odbc_value_text.h"
+#include "db/server_kind.h"
 #include "util/error.h"
 #include "util/text_utils.h"
 
@@ -46,11 +50,11 @@ TOdbcInstalled Installed(SQLHENV env) {
     direction = SQL_FETCH_FIRST;
     while (true) {
         SQLWCHAR name[1024] = {};
-        SQLWCHAR attributes[2048] = {};
+        SQLWCHAR attributes_text[2048] = {};
         SQLSMALLINT name_length = 0;
         SQLSMALLINT attributes_length = 0;
-        const SQLRETURN rc = SQLDriversW(env, direction, name, 1024, &name_length, attributes, 2048,
-                                         &attributes_length);
+        const SQLRETURN rc = SQLDriversW(env, direction, name, 1024, &name_length, attributes_text,
+                                         2048, &attributes_length);
         if (rc != SQL_SUCCESS && rc != SQL_SUCCESS_WITH_INFO) {
             break;
         }
@@ -58,6 +62,15 @@ TOdbcInstalled Installed(SQLHENV env) {
         const QString driver = OdbcString(name, std::min<SQLSMALLINT>(name_length, 1023));
         if (!installed.drivers.contains(driver)) {
             installed.drivers.append(driver);
+        }
+        // The attributes come as "key=value" texts, each ended by a zero character.
+        const QStringList attributes =
+            OdbcString(attributes_text, std::min<SQLSMALLINT>(attributes_length, 2047))
+                .split(QChar(u'\0'), Qt::SkipEmptyParts);
+        for (const QString& attribute : attributes) {
+            if (attribute.startsWith(QLatin1String("Driver="), Qt::CaseInsensitive)) {
+                installed.driver_libraries.insert(driver, attribute.mid(7).trimmed());
+            }
         }
     }
     return installed;
@@ -149,35 +162,148 @@ bool TDbConnection::Connected() const {
     return impl_->connected;
 }
 
+namespace {
+
+QString DbmsNameOf(SQLHDBC dbc) {
+    SQLWCHAR name[256] = {};
+    SQLSMALLINT bytes = 0;
+    if (!SQL_SUCCEEDED(SQLGetInfoW(dbc, SQL_DBMS_NAME, name, sizeof name, &bytes))) {
+        return QString();
+    }
+    return OdbcString(name, std::min<qsizetype>(bytes / sizeof(SQLWCHAR), 255));
+}
+
+// A driver manager that cannot load the driver's library says so in these states.
+bool IsDriverLoadFailure(const TDbError& e) {
+    const QString state = e.SqlState();
+    return state == QLatin1String("IM002") || state == QLatin1String("IM003") ||
+           state == QLatin1String("IM004") ||
+           e.Message().contains(QLatin1String("Can't open lib"), Qt::CaseInsensitive);
+}
+
+void RunSessionStatement(SQLHDBC dbc, const QString& sql) {
+    TOdbcHandle stmt = TOdbcHandle::Allocate(SQL_HANDLE_STMT, dbc);
+    QString text = sql;
+    try {
+        OdbcCheck(SQLExecDirectW(stmt.Get(), OdbcText(text), static_cast<SQLINTEGER>(text.size())),
+                  SQL_HANDLE_STMT, stmt.Get(), "SQLExecDirect");
+    } catch (const TDbError& e) {
+        throw TDbError(QStringLiteral("Не удалось настроить сеанс (%1): %2").arg(sql, e.Message()),
+                       e.SqlState(), e.Diagnostics());
+    }
+}
+
+}  // namespace
+
 void TDbConnection::Open() {
     Close();
     if (impl_->connection_string.trimmed().isEmpty()) {
         throw TError(QStringLiteral("Строка подключения пуста."));
     }
+    const bool oracle_caps = OracleCapabilitiesRequested();
     TOdbcHandle env = OdbcEnvironment();
-    QString odbc = TranslateConnectString(impl_->connection_string, Installed(env.Get()));
+    const TOdbcInstalled installed = Installed(env.Get());
+    const TOdbcTranslation translation = TranslateConnect(impl_->connection_string, installed);
+    const QString& odbc = translation.odbc;
     TOdbcHandle dbc = TOdbcHandle::Allocate(SQL_HANDLE_DBC, env.Get());
     SQLSetConnectAttrW(dbc.Get(), SQL_ATTR_LOGIN_TIMEOUT, reinterpret_cast<SQLPOINTER>(30), 0);
     SQLWCHAR completed[2048] = {};
     SQLSMALLINT completed_length = 0;
-    OdbcCheck(
-        SQLDriverConnectW(dbc.Get(), nullptr, OdbcText(odbc), static_cast<SQLSMALLINT>(odbc.size()),
-                          completed, 2048, &completed_length, SQL_DRIVER_NOPROMPT),
-        SQL_HANDLE_DBC, dbc.Get(), "SQLDriverConnect");
+    try {
+        OdbcCheck(SQLDriverConnectW(dbc.Get(), nullptr, OdbcText(odbc),
+                                    static_cast<SQLSMALLINT>(odbc.size()), completed, 2048,
+                                    &completed_length, SQL_DRIVER_NOPROMPT),
+                  SQL_HANDLE_DBC, dbc.Get(), "SQLDriverConnect");
+    } catch (const TDbError& e) {
+        if (translation.oracle_driver.isEmpty() || !IsDriverLoadFailure(e)) {
+            throw;
+        }
+        throw TDbError(
+            e.Message() + u'\n' +
+                OracleDriverHint(translation.oracle_driver,
+                                 installed.driver_libraries.value(translation.oracle_driver)),
+            e.SqlState(), e.Diagnostics());
+    }
+    // From here on the connection is open: a failure below must disconnect it again.
+    struct TDisconnect {
+        SQLHDBC dbc;
+        bool armed = true;
+        ~TDisconnect() {
+            if (armed) {
+                SQLDisconnect(dbc);
+            }
+        }
+    } disconnect{dbc.Get()};
+    const QString dbms = DbmsNameOf(dbc.Get());
+    const bool oracle_server = UpperLatin(dbms).contains(QLatin1String("ORACLE"));
+    const bool oracle_session = translation.oracle_form || oracle_server ||
+                                GetTypeDb(impl_->connection_string) == kDbOracle;
     SQLUINTEGER extensions = 0;
     if (!SQL_SUCCEEDED(SQLGetInfoW(dbc.Get(), SQL_GETDATA_EXTENSIONS, &extensions,
                                    sizeof extensions, nullptr))) {
         extensions = 0;
+    }
+    const bool oracle_profile = oracle_caps || oracle_server;
+    if (oracle_profile) {
+        extensions = kOracleGetDataExtensions;
+    }
+    // Autocommit is still on: settings made now are not undone by a rollback.
+    const TSessionSetup setup = SessionSetup(oracle_session, dbms);
+    for (const QString& statement : setup.statements) {
+        RunSessionStatement(dbc.Get(), statement);
     }
     if (!impl_->autocommit) {
         OdbcCheck(SQLSetConnectAttrW(dbc.Get(), SQL_ATTR_AUTOCOMMIT,
                                      reinterpret_cast<SQLPOINTER>(SQL_AUTOCOMMIT_OFF), 0),
                   SQL_HANDLE_DBC, dbc.Get(), "SQLSetConnectAttr");
     }
+    disconnect.armed = false;
     impl_->env = std::move(env);
     impl_->dbc = std::move(dbc);
     impl_->getdata_extensions = extensions;
+    impl_->oracle_capabilities = oracle_profile;
+    impl_->dbms_name = dbms;
+    impl_->oracle_session = oracle_session;
+    impl_->emulated_oracle = setup.emulated_oracle;
+    impl_->utc_session = setup.utc;
+    // PostgreSQL's driver drops the offset of a zoned value read as text; every other server
+    // (Oracle's under its session's format) writes it.
+    impl_->zoned_as_text = !UpperLatin(dbms).contains(QLatin1String("POSTGRES"));
+    impl_->oracle_driver = translation.oracle_driver;
+    impl_->statement_log.append(setup.logged);
     impl_->connected = true;
+}
+
+QString TDbConnection::DbmsName() const {
+    return impl_->dbms_name;
+}
+
+bool TDbConnection::OracleSession() const {
+    return impl_->oracle_session;
+}
+
+bool TDbConnection::EmulatedOracle() const {
+    return impl_->emulated_oracle;
+}
+
+QString TDbConnection::OracleDriver() const {
+    return impl_->oracle_driver;
+}
+
+bool TDbConnection::OracleCapabilities() const {
+    return impl_->oracle_capabilities;
+}
+
+void TDbConnection::SetStatementLog(bool on) {
+    impl_->log_statements = on;
+}
+
+const QStringList& TDbConnection::StatementLog() const {
+    return impl_->statement_log;
+}
+
+void TDbConnection::ClearStatementLog() {
+    impl_->statement_log.clear();
 }
 
 void TDbConnection::Close() {
@@ -201,6 +327,14 @@ void TDbConnection::SetAutoCommit(bool on) {
                   SQL_HANDLE_DBC, impl_->dbc.Get(), "SQLSetConnectAttr");
     }
     impl_->autocommit = on;
+}
+
+int TDbConnection::ActiveStatements() const {
+    int active = 0;
+    for (const TOdbcStatement* statement : impl_->statements) {
+        active += statement->Active() ? 1 : 0;
+    }
+    return active;
 }
 
 bool TDbConnection::AutoCommit() const {
@@ -342,6 +476,10 @@ void TDbQuery::SetParamBytes(const QString& name, const QByteArray& value) {
 }
 
 void TDbQuery::SetParamDateTime(const QString& name, const QDateTime& value) {
+    SetParamDateTime(name, value, value.time().msec() * 1000000);
+}
+
+void TDbQuery::SetParamDateTime(const QString& name, const QDateTime& value, qint32 nanoseconds) {
     TDbQuery::TImpl::TParam param;
     param.value.kind = TOdbcParam::TKind::DateTime;
     const QDate date = value.date();
@@ -353,7 +491,39 @@ void TDbQuery::SetParamDateTime(const QString& name, const QDateTime& value) {
     t.hour = static_cast<SQLUSMALLINT>(time.hour());
     t.minute = static_cast<SQLUSMALLINT>(time.minute());
     t.second = static_cast<SQLUSMALLINT>(time.second());
-    t.fraction = static_cast<SQLUINTEGER>(time.msec()) * 1000000u;
+    t.fraction = static_cast<SQLUINTEGER>(nanoseconds);
+    impl_->params.insert(UpperLatin(name), param);
+}
+
+void TDbQuery::SetParamDateTimeText(const QString& name, const QString& text) {
+    TDateTimeValue value;
+    if (!ParseDateTimeText(text, &value)) {
+        throw TConvertError(
+            QStringLiteral("Значение «%1» параметра «%2» не является датой.").arg(text, name));
+    }
+    if (value.zoned) {
+        // Offsets are whole minutes or seconds: the fraction stays as it is.
+        const QDateTime utc = QDateTime(QDate(value.year, value.month, value.day),
+                                        QTime(value.hour, value.minute, value.second),
+                                        QTimeZone(value.offset_seconds))
+                                  .toUTC();
+        value.year = utc.date().year();
+        value.month = utc.date().month();
+        value.day = utc.date().day();
+        value.hour = utc.time().hour();
+        value.minute = utc.time().minute();
+        value.second = utc.time().second();
+    }
+    TDbQuery::TImpl::TParam param;
+    param.value.kind = TOdbcParam::TKind::DateTime;
+    SQL_TIMESTAMP_STRUCT& t = param.value.timestamp;
+    t.year = static_cast<SQLSMALLINT>(value.year);
+    t.month = static_cast<SQLUSMALLINT>(value.month);
+    t.day = static_cast<SQLUSMALLINT>(value.day);
+    t.hour = static_cast<SQLUSMALLINT>(value.hour);
+    t.minute = static_cast<SQLUSMALLINT>(value.minute);
+    t.second = static_cast<SQLUSMALLINT>(value.second);
+    t.fraction = value.nanoseconds;
     impl_->params.insert(UpperLatin(name), param);
 }
 

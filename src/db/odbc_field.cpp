@@ -4,75 +4,87 @@
 #include <cstring>
 
 #include "db/odbc_statement.h"
+#include "db/odbc_value_text.h"
 #include "util/error.h"
 #include "util/text_file.h"
 
 namespace {
 
+using TForm = TOdbcColumn::TForm;
+
 // A pure time of day stands on the day the date-time numbering starts from.
 const QDate kTimeOnlyDate(1899, 12, 30);
 
-QDateTime DecodeDateTime(const TOdbcColumn& column, const char* data) {
-    if (column.c_type == SQL_C_TYPE_TIME) {
-        SQL_TIME_STRUCT t;
-        std::memcpy(&t, data, sizeof t);
-        return QDateTime(kTimeOnlyDate, QTime(t.hour, t.minute, t.second), QTimeZone::utc());
-    }
+QStringView TextOf(const char* data, qsizetype length) {
+    static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
+    return QStringView(reinterpret_cast<const char16_t*>(data),
+                       length / static_cast<qsizetype>(sizeof(SQLWCHAR)));
+}
+
+TDateTimeValue FromStruct(const char* data) {
     SQL_TIMESTAMP_STRUCT t;
     std::memcpy(&t, data, sizeof t);
-    // The fraction is in nanoseconds.
-    return QDateTime(QDate(t.year, t.month, t.day),
-                     QTime(t.hour, t.minute, t.second, static_cast<int>(t.fraction / 1000000)),
-                     QTimeZone::utc());
+    TDateTimeValue value;
+    value.year = t.year;
+    value.month = t.month;
+    value.day = t.day;
+    value.hour = t.hour;
+    value.minute = t.minute;
+    value.second = t.second;
+    value.nanoseconds = t.fraction;
+    return value;
 }
 
-void AppendDigits(QString& text, int value, int width) {
-    char digits[12];
-    for (int i = width - 1; i >= 0; --i) {
-        digits[i] = static_cast<char>('0' + value % 10);
-        value /= 10;
+// A date-time value of the current row of a date-time column.
+TDateTimeValue DecodeValue(const TOdbcColumn& column, const char* data, qsizetype length,
+                           bool utc_session) {
+    switch (column.form) {
+        case TForm::Time: {
+            SQL_TIME_STRUCT t;
+            std::memcpy(&t, data, sizeof t);
+            TDateTimeValue value;
+            value.year = kTimeOnlyDate.year();
+            value.month = kTimeOnlyDate.month();
+            value.day = kTimeOnlyDate.day();
+            value.hour = t.hour;
+            value.minute = t.minute;
+            value.second = t.second;
+            return value;
+        }
+        case TForm::ZonedStruct: {
+            // The driver gives the value in the session's zone without it; the binding fixed
+            // that zone to UTC when it opened the connection.
+            TDateTimeValue value = FromStruct(data);
+            value.zoned = utc_session;
+            return value;
+        }
+        case TForm::ZonedText: {
+            TDateTimeValue value;
+            const QStringView text = TextOf(data, length);
+            // A value with the session's local zone comes without an offset: the session's
+            // zone is UTC.
+            if (!ParseZonedText(text, 0, &value)) {
+                throw TConvertError(
+                    QStringLiteral("Значение «%1» поля %2 не является датой со смещением часового "
+                                   "пояса.")
+                        .arg(text.toString(), column.name));
+            }
+            return value;
+        }
+        default:
+            return FromStruct(data);
     }
-    text.append(QLatin1StringView(digits, width));
 }
 
-// Formatted by hand: the copy renders every date-time value this way, and the general
-// formatter costs more than fetching the row.
-QString DateTimeText(const TOdbcColumn& column, const char* data) {
-    QString text;
-    int hour = 0;
-    int minute = 0;
-    int second = 0;
-    if (column.c_type == SQL_C_TYPE_TIME) {
-        SQL_TIME_STRUCT t;
-        std::memcpy(&t, data, sizeof t);
-        hour = t.hour;
-        minute = t.minute;
-        second = t.second;
-    } else {
-        SQL_TIMESTAMP_STRUCT t;
-        std::memcpy(&t, data, sizeof t);
-        if (t.year < 1 || t.year > 9999) {
-            return DecodeDateTime(column, data).toString(QStringLiteral("yyyy-MM-dd HH:mm:ss"));
-        }
-        AppendDigits(text, t.year, 4);
-        text += u'-';
-        AppendDigits(text, t.month, 2);
-        text += u'-';
-        AppendDigits(text, t.day, 2);
-        if (t.hour == 0 && t.minute == 0 && t.second == 0) {
-            return text;
-        }
-        text += u' ';
-        hour = t.hour;
-        minute = t.minute;
-        second = t.second;
+QDateTime ToDateTime(const TDateTimeValue& v, const QString& column) {
+    // Qt counts years as we do: no year 0, -44 is 44 BC.
+    const QDate date(v.year, v.month, v.day);
+    const QTime time(v.hour, v.minute, v.second, static_cast<int>(v.nanoseconds / 1000000));
+    if (!date.isValid() || !time.isValid()) {
+        throw TConvertError(
+            QStringLiteral("Значение поля %1 не является допустимой датой.").arg(column));
     }
-    AppendDigits(text, hour, 2);
-    text += u':';
-    AppendDigits(text, minute, 2);
-    text += u':';
-    AppendDigits(text, second, 2);
-    return text;
+    return QDateTime(date, time, v.zoned ? QTimeZone(v.offset_seconds) : QTimeZone::utc());
 }
 
 }  // namespace
@@ -97,21 +109,42 @@ QString TOdbcField::AsString() const {
         return QString();
     }
     const TOdbcColumn& column = statement_->Column(index_);
-    switch (column.c_type) {
-        case SQL_C_WCHAR:
-            return OdbcString(reinterpret_cast<const SQLWCHAR*>(data),
-                              length / static_cast<qsizetype>(sizeof(SQLWCHAR)));
-        case SQL_C_BINARY:
+    switch (column.form) {
+        case TForm::Text:
+            return TextOf(data, length).toString();
+        case TForm::Decimal:
+            return PlainDecimal(TextOf(data, length), column.name);
+        case TForm::FloatText:
+            return FloatTextFromDriver(TextOf(data, length), column.name);
+        case TForm::Double: {
+            double value = 0;
+            std::memcpy(&value, data, sizeof value);
+            return FloatText(value);
+        }
+        case TForm::Real: {
+            float value = 0;
+            std::memcpy(&value, data, sizeof value);
+            return FloatText(value);
+        }
+        case TForm::Binary:
             // One character per byte, so that no byte is lost or merged.
             return QString::fromLatin1(data, length);
-        default:
-            return DateTimeText(column, data);
+        case TForm::Time: {
+            SQL_TIME_STRUCT t;
+            std::memcpy(&t, data, sizeof t);
+            return QTime(t.hour, t.minute, t.second).toString(QStringLiteral("HH:mm:ss"));
+        }
+        case TForm::DateTime:
+        case TForm::ZonedStruct:
+        case TForm::ZonedText:
+            break;
     }
+    return DateTimeText(DecodeValue(column, data, length, statement_->UtcSession()), column.name);
 }
 
 QStringView TOdbcField::StringView(QString& buffer) const {
     const TOdbcColumn& column = statement_->Column(index_);
-    if (column.c_type != SQL_C_WCHAR) {
+    if (column.form != TForm::Text && column.form != TForm::Decimal) {
         return TDbField::StringView(buffer);
     }
     qsizetype length = 0;
@@ -119,9 +152,12 @@ QStringView TOdbcField::StringView(QString& buffer) const {
     if (data == nullptr) {
         return QStringView();
     }
-    static_assert(sizeof(SQLWCHAR) == sizeof(char16_t));
-    return QStringView(reinterpret_cast<const char16_t*>(data),
-                       length / static_cast<qsizetype>(sizeof(SQLWCHAR)));
+    const QStringView text = TextOf(data, length);
+    if (column.form == TForm::Decimal && !IsPlainDecimal(text)) {
+        buffer = PlainDecimal(text, column.name);
+        return buffer;
+    }
+    return text;
 }
 
 qint64 TOdbcField::AsInteger() const {
@@ -157,7 +193,7 @@ QDateTime TOdbcField::AsDateTime() const {
     }
     const TOdbcColumn& column = statement_->Column(index_);
     if (column.category == TFieldCategory::DateTime) {
-        return DecodeDateTime(column, data);
+        return ToDateTime(DecodeValue(column, data, length, statement_->UtcSession()), column.name);
     }
     const QString text = AsString().trimmed();
     QDateTime value = QDateTime::fromString(text, Qt::ISODateWithMs);

@@ -16,59 +16,115 @@ constexpr SQLULEN kMaxBoundChars = 4000;
 constexpr SQLULEN kMaxBoundBytes = 8000;
 constexpr SQLLEN kPieceBytes = 64 * 1024;
 constexpr SQLLEN kLongPrefixBytes = 512;
+// Room for any decimal text a driver writes for NUMBER (38 digits, sign, point, an exponent
+// such as "E-130"), whatever precision the column reports.
+constexpr SQLULEN kMinNumberChars = 80;
+// The zoned text "-YYYY-MM-DD HH:MM:SS.fffffffff +HH:MM BC" with room to spare.
+constexpr SQLLEN kZonedTextBytes = 64 * sizeof(SQLWCHAR);
+// SQLGetData on any column in any order, on bound columns and inside blocks of rows.
+constexpr SQLUINTEGER kAllGetData =
+    SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER | SQL_GD_BOUND | SQL_GD_BLOCK;
 
-void Classify(TOdbcColumn& column) {
+bool IsLongType(SQLSMALLINT sql_type) {
+    return sql_type == SQL_LONGVARCHAR || sql_type == SQL_WLONGVARCHAR ||
+           sql_type == SQL_LONGVARBINARY;
+}
+
+// The server's name of a zoned timestamp type: Oracle's "TIMESTAMP(6) WITH TIME ZONE" and
+// "... WITH LOCAL TIME ZONE", PostgreSQL's "timestamptz" / "timestamp with time zone".
+bool IsZonedTypeName(const QString& upper) {
+    return upper.contains(QLatin1String("WITH TIME ZONE")) ||
+           upper.contains(QLatin1String("WITH LOCAL TIME ZONE")) ||
+           upper.startsWith(QLatin1String("TIMESTAMPTZ"));
+}
+
+}  // namespace
+
+// The C type a column is fetched as and whether it is bound. can_reread says whether a bound
+// value that does not fit its buffer can be read again with SQLGetData; without it, buffers
+// take the longest value the declared size allows.
+void TOdbcStatement::Classify(TOdbcColumn& column, bool can_reread) const {
+    const QString type = UpperLatin(column.type_name);
+    auto set = [&](TFieldCategory category, TOdbcColumn::TForm form, SQLSMALLINT c_type,
+                   SQLLEN width) {
+        column.category = category;
+        column.form = form;
+        column.c_type = c_type;
+        column.bound = width > 0;
+        column.width = width;
+    };
+    auto number_width = [&] {
+        return static_cast<SQLLEN>(std::max<SQLULEN>(column.size + 4, kMinNumberChars) *
+                                   sizeof(SQLWCHAR));
+    };
+    if (IsZonedTypeName(type)) {
+        if (connection_->zoned_as_text) {
+            set(TFieldCategory::DateTime, TOdbcColumn::TForm::ZonedText, SQL_C_WCHAR,
+                kZonedTextBytes);
+        } else {
+            set(TFieldCategory::DateTime, TOdbcColumn::TForm::ZonedStruct, SQL_C_TYPE_TIMESTAMP,
+                sizeof(SQL_TIMESTAMP_STRUCT));
+        }
+        return;
+    }
     switch (column.sql_type) {
         case SQL_REAL:
         case SQL_FLOAT:
         case SQL_DOUBLE:
-            column.category = TFieldCategory::Float;
-            column.c_type = SQL_C_WCHAR;
-            column.bound = true;
-            column.width = 64 * sizeof(SQLWCHAR);
+            // Only true binary types go through a C double: a decimal FLOAT or NUMBER that a
+            // driver reports as double has more digits than a double keeps.
+            if (type == QLatin1String("BINARY_DOUBLE") || type == QLatin1String("FLOAT8") ||
+                type == QLatin1String("DOUBLE PRECISION")) {
+                set(TFieldCategory::Float, TOdbcColumn::TForm::Double, SQL_C_DOUBLE,
+                    sizeof(double));
+            } else if (type == QLatin1String("BINARY_FLOAT") || type == QLatin1String("FLOAT4") ||
+                       type == QLatin1String("REAL")) {
+                set(TFieldCategory::Float, TOdbcColumn::TForm::Real, SQL_C_FLOAT, sizeof(float));
+            } else {
+                set(TFieldCategory::Float, TOdbcColumn::TForm::FloatText, SQL_C_WCHAR,
+                    number_width());
+            }
+            return;
+        case SQL_DECIMAL:
+        case SQL_NUMERIC:
+        case SQL_INTEGER:
+        case SQL_SMALLINT:
+        case SQL_TINYINT:
+        case SQL_BIGINT:
+            set(TFieldCategory::Other, TOdbcColumn::TForm::Decimal, SQL_C_WCHAR, number_width());
             return;
         case SQL_TYPE_DATE:
         case SQL_TYPE_TIMESTAMP:
         case SQL_DATE:
         case SQL_TIMESTAMP:
-            column.category = TFieldCategory::DateTime;
-            column.c_type = SQL_C_TYPE_TIMESTAMP;
-            column.bound = true;
-            column.width = sizeof(SQL_TIMESTAMP_STRUCT);
+            set(TFieldCategory::DateTime, TOdbcColumn::TForm::DateTime, SQL_C_TYPE_TIMESTAMP,
+                sizeof(SQL_TIMESTAMP_STRUCT));
             return;
         case SQL_TYPE_TIME:
         case SQL_TIME:
-            column.category = TFieldCategory::DateTime;
-            column.c_type = SQL_C_TYPE_TIME;
-            column.bound = true;
-            column.width = sizeof(SQL_TIME_STRUCT);
+            set(TFieldCategory::DateTime, TOdbcColumn::TForm::Time, SQL_C_TYPE_TIME,
+                sizeof(SQL_TIME_STRUCT));
             return;
         case SQL_BINARY:
         case SQL_VARBINARY:
-        case SQL_LONGVARBINARY:
-            column.category = TFieldCategory::LargeBinary;
-            column.c_type = SQL_C_BINARY;
-            column.bound = column.sql_type != SQL_LONGVARBINARY && column.size > 0 &&
-                           column.size <= kMaxBoundBytes;
-            column.width = column.bound ? static_cast<SQLLEN>(column.size) : 0;
+        case SQL_LONGVARBINARY: {
+            const bool bound =
+                !IsLongType(column.sql_type) && column.size > 0 && column.size <= kMaxBoundBytes;
+            set(TFieldCategory::LargeBinary, TOdbcColumn::TForm::Binary, SQL_C_BINARY,
+                bound ? static_cast<SQLLEN>(column.size) : 0);
             return;
-        case SQL_LONGVARCHAR:
-        case SQL_WLONGVARCHAR:
-            column.category = TFieldCategory::Other;
-            column.c_type = SQL_C_WCHAR;
-            column.bound = false;
+        }
+        default: {
+            const bool bound =
+                !IsLongType(column.sql_type) && column.size > 0 && column.size <= kMaxBoundChars;
+            // A declared character can take two UTF-16 units (outside the basic plane).
+            const SQLULEN units = can_reread ? column.size + 4 : 2 * column.size + 1;
+            set(TFieldCategory::Other, TOdbcColumn::TForm::Text, SQL_C_WCHAR,
+                bound ? static_cast<SQLLEN>(units * sizeof(SQLWCHAR)) : 0);
             return;
-        default:
-            column.category = TFieldCategory::Other;
-            column.c_type = SQL_C_WCHAR;
-            column.bound = column.size > 0 && column.size <= kMaxBoundChars;
-            // Room for a sign, a decimal point and the terminator besides the digits.
-            column.width = column.bound ? static_cast<SQLLEN>(column.size + 4) * 2 : 0;
-            return;
+        }
     }
 }
-
-}  // namespace
 
 void TDbConnection::TImpl::Detach(TOdbcStatement* statement) {
     statements.erase(std::remove(statements.begin(), statements.end(), statement),
@@ -130,9 +186,11 @@ void TOdbcStatement::Execute(const QString& sql, const QList<TOdbcParam>& params
         SQLRETURN rc = SQL_SUCCESS;
         if (param.kind == TOdbcParam::TKind::DateTime) {
             param_lengths_[i] = sizeof param.timestamp;
-            // 26 characters and 6 digits: microseconds, the finest both servers keep.
+            // Microseconds, the finest PostgreSQL keeps; nanoseconds where the value has them
+            // (Oracle's TIMESTAMP(9)).
+            const SQLSMALLINT digits = param.timestamp.fraction % 1000 != 0 ? 9 : 6;
             rc = SQLBindParameter(stmt.Get(), number, SQL_PARAM_INPUT, SQL_C_TYPE_TIMESTAMP,
-                                  SQL_TYPE_TIMESTAMP, 26, 6, &param.timestamp,
+                                  SQL_TYPE_TIMESTAMP, 20 + digits, digits, &param.timestamp,
                                   sizeof param.timestamp, &param_lengths_[i]);
         } else {
             QByteArray& bytes = param.bytes;
@@ -152,7 +210,13 @@ void TOdbcStatement::Execute(const QString& sql, const QList<TOdbcParam>& params
         }
         OdbcCheck(rc, SQL_HANDLE_STMT, stmt.Get(), "SQLBindParameter");
     }
+    // The statement goes to the server as written: escape clauses are not ours, and a driver
+    // that scans for them could change braces in the text.
+    SQLSetStmtAttr(stmt.Get(), SQL_ATTR_NOSCAN, reinterpret_cast<SQLPOINTER>(SQL_NOSCAN_ON), 0);
     QString text = sql;
+    if (connection_->log_statements) {
+        connection_->statement_log.append(text);
+    }
     warnings_.clear();
     // An UPDATE or DELETE that touches no row answers SQL_NO_DATA: that is success.
     const SQLRETURN rc =
@@ -182,15 +246,24 @@ void TOdbcStatement::Describe() {
     columns_.resize(count);
     for (SQLSMALLINT i = 0; i < count; ++i) {
         TOdbcColumn& column = columns_[i];
+        const auto number = static_cast<SQLUSMALLINT>(i + 1);
         SQLWCHAR name[512] = {};
         SQLSMALLINT name_length = 0;
         SQLSMALLINT digits = 0;
         SQLSMALLINT nullable = 0;
-        OdbcCheck(SQLDescribeColW(stmt_.Get(), static_cast<SQLUSMALLINT>(i + 1), name, 512,
-                                  &name_length, &column.sql_type, &column.size, &digits, &nullable),
+        OdbcCheck(SQLDescribeColW(stmt_.Get(), number, name, 512, &name_length, &column.sql_type,
+                                  &column.size, &digits, &nullable),
                   SQL_HANDLE_STMT, stmt_.Get(), "SQLDescribeCol");
         column.name = OdbcString(name, std::min<SQLSMALLINT>(name_length, 511));
-        Classify(column);
+        // Tells binary floating point and zoned timestamps from the decimal and plain types
+        // that drivers report under the same SQL type; a driver without it gets the safe forms.
+        SQLWCHAR type_name[256] = {};
+        SQLSMALLINT type_bytes = 0;
+        if (SQL_SUCCEEDED(SQLColAttributeW(stmt_.Get(), number, SQL_DESC_TYPE_NAME, type_name,
+                                           sizeof type_name, &type_bytes, nullptr))) {
+            column.type_name =
+                OdbcString(type_name, std::min<qsizetype>(type_bytes / sizeof(SQLWCHAR), 255));
+        }
     }
     // The first of equally named columns answers FieldByName.
     for (int i = count - 1; i >= 0; --i) {
@@ -201,30 +274,34 @@ void TOdbcStatement::Describe() {
     }
 }
 
+// Which columns are bound and how many rows a fetch brings, by what the driver allows:
+// - with every SQLGetData extension (the PostgreSQL driver), all columns are bound, long ones
+//   with a prefix that is re-read whole when a value does not fit, in blocks of rows;
+// - without SQL_GD_ANY_COLUMN, SQLGetData reads only columns after the last bound one, in
+//   increasing order: the columns before the first long one are bound, it and all after it
+//   are read with SQLGetData;
+// - without SQL_GD_BLOCK, SQLGetData works on single-row fetches only, so blocks are used only
+//   when every column is bound (Oracle's driver fetches arrays on a forward-only cursor).
 void TOdbcStatement::Bind() {
     const SQLUINTEGER ext = connection_->getdata_extensions;
-    const SQLUINTEGER any = SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER | SQL_GD_BOUND | SQL_GD_BLOCK;
-    if ((ext & any) == any) {
-        // Long values are mostly short: a bound prefix fetches them with the block, and the
-        // few that do not fit are re-read whole when asked for.
-        for (TOdbcColumn& column : columns_) {
-            if (!column.bound) {
-                column.bound = true;
-                column.width = kLongPrefixBytes;
-            }
+    const bool full = (ext & kAllGetData) == kAllGetData;
+    for (TOdbcColumn& column : columns_) {
+        Classify(column, full);
+        if (full && !column.bound) {
+            // Long values are mostly short: the prefix brings them with the block.
+            column.bound = true;
+            column.width = kLongPrefixBytes;
         }
     }
-    const bool has_long = std::any_of(columns_.begin(), columns_.end(),
-                                      [](const TOdbcColumn& c) { return !c.bound; });
-    // Mixing bound and unbound columns needs SQLGetData on any column in any order; a value
-    // too long for its buffer is re-read, which needs SQLGetData on bound columns; with blocks
-    // of rows, long values are read after positioning on each row of the block.
-    const SQLUINTEGER mixed = SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER | SQL_GD_BOUND;
-    if (has_long && (ext & mixed) != mixed) {
+    if (!(ext & SQL_GD_ANY_COLUMN)) {
+        bool after_long = false;
         for (TOdbcColumn& column : columns_) {
-            column.bound = false;
+            after_long = after_long || !column.bound;
+            column.bound = column.bound && !after_long;
         }
     }
+    const bool has_unbound = std::any_of(columns_.begin(), columns_.end(),
+                                         [](const TOdbcColumn& c) { return !c.bound; });
     SQLLEN row_width = 0;
     for (const TOdbcColumn& column : columns_) {
         if (column.bound) {
@@ -232,15 +309,13 @@ void TOdbcStatement::Bind() {
         }
     }
     rowset_size_ = 1;
-    const SQLUINTEGER block = SQL_GD_BLOCK | SQL_GD_BOUND | (has_long ? mixed : 0);
-    if ((ext & block) == block) {
+    if (!has_unbound || (ext & SQL_GD_BLOCK)) {
         rowset_size_ =
             std::clamp<SQLULEN>(kBlockBytes / std::max<SQLLEN>(row_width, 1), 1, kMaxRowset);
     }
     if (rowset_size_ > 1) {
-        OdbcCheck(SQLSetStmtAttr(stmt_.Get(), SQL_ATTR_ROW_BIND_TYPE,
-                                 reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0),
-                  SQL_HANDLE_STMT, stmt_.Get(), "SQLSetStmtAttr");
+        SQLSetStmtAttr(stmt_.Get(), SQL_ATTR_ROW_BIND_TYPE,
+                       reinterpret_cast<SQLPOINTER>(SQL_BIND_BY_COLUMN), 0);
         const SQLRETURN rc = SQLSetStmtAttr(stmt_.Get(), SQL_ATTR_ROW_ARRAY_SIZE,
                                             reinterpret_cast<SQLPOINTER>(rowset_size_), 0);
         if (rc == SQL_SUCCESS_WITH_INFO) {
@@ -248,12 +323,16 @@ void TOdbcStatement::Bind() {
             SQLULEN actual = 1;
             SQLGetStmtAttr(stmt_.Get(), SQL_ATTR_ROW_ARRAY_SIZE, &actual, 0, nullptr);
             rowset_size_ = std::max<SQLULEN>(actual, 1);
-        } else {
-            OdbcCheck(rc, SQL_HANDLE_STMT, stmt_.Get(), "SQLSetStmtAttr");
+        } else if (!SQL_SUCCEEDED(rc)) {
+            // A driver without arrays of rows still fetches one at a time.
+            rowset_size_ = 1;
         }
     }
     OdbcCheck(SQLSetStmtAttr(stmt_.Get(), SQL_ATTR_ROWS_FETCHED_PTR, &rows_fetched_, 0),
               SQL_HANDLE_STMT, stmt_.Get(), "SQLSetStmtAttr");
+    can_reread_ = full || ((ext & (SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER | SQL_GD_BOUND)) ==
+                               (SQL_GD_ANY_COLUMN | SQL_GD_ANY_ORDER | SQL_GD_BOUND) &&
+                           rowset_size_ == 1);
     for (size_t i = 0; i < columns_.size(); ++i) {
         TOdbcColumn& column = columns_[i];
         if (!column.bound) {
@@ -304,9 +383,8 @@ void TOdbcStatement::ReadValue(TOdbcColumn& column, SQLUSMALLINT number) const {
     column.value.resize(0);
     column.value_null = false;
     const bool is_text = column.c_type == SQL_C_WCHAR;
-    const SQLLEN fixed = column.c_type == SQL_C_TYPE_TIMESTAMP ? sizeof(SQL_TIMESTAMP_STRUCT)
-                         : column.c_type == SQL_C_TYPE_TIME    ? sizeof(SQL_TIME_STRUCT)
-                                                               : 0;
+    const SQLLEN fixed =
+        column.c_type == SQL_C_WCHAR || column.c_type == SQL_C_BINARY ? 0 : column.width;
     // One buffer for every read: a fresh 64 KB per value costs more than the read itself.
     std::vector<char>& piece = piece_;
     if (piece.size() < static_cast<size_t>(kPieceBytes)) {
@@ -396,6 +474,15 @@ const char* TOdbcStatement::Value(int index, qsizetype* length) const {
             return column.buffer.data() + static_cast<size_t>(column.width) * row_;
         }
         // Longer than the driver declared: read the whole value of this row again.
+        if (!can_reread_) {
+            throw TDbError(QStringLiteral("Значение поля %1 длиннее, чем объявил драйвер "
+                                          "(%2 символов), а драйвер не позволяет прочитать "
+                                          "его ещё раз: значение не может быть прочитано "
+                                          "целиком.")
+                               .arg(column.name)
+                               .arg(column.size),
+                           QString(), QStringList());
+        }
         if (column.value_row != row_number_) {
             if (rowset_size_ > 1) {
                 OdbcCheck(SQLSetPos(stmt_.Get(), static_cast<SQLSETPOSIROW>(row_ + 1), SQL_POSITION,

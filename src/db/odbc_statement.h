@@ -28,8 +28,21 @@ struct TDbConnection::TImpl {
     TOdbcHandle dbc;
     bool connected = false;
     bool autocommit = true;
-    // What SQLGetData may do besides reading unbound columns in order (SQL_GD_* bits).
+    // What SQLGetData may do besides reading unbound columns in order (SQL_GD_* bits), as the
+    // binding uses it: the driver's report, or Oracle's profile (see TDbConnection).
     SQLUINTEGER getdata_extensions = 0;
+    bool oracle_capabilities = false;
+    // What the driver says the server is (SQL_DBMS_NAME), and what the session was set to.
+    QString dbms_name;
+    bool oracle_session = false;
+    bool emulated_oracle = false;
+    // The session's time zone is UTC, so zoned values read without an offset stand in UTC.
+    bool utc_session = false;
+    // Zoned values are read as text with their offset (the server's driver drops it otherwise).
+    bool zoned_as_text = false;
+    QString oracle_driver;
+    bool log_statements = false;
+    QStringList statement_log;
     // Statements that hold a handle of this connection: they lose it when it closes.
     std::vector<TOdbcStatement*> statements;
 
@@ -38,10 +51,26 @@ struct TDbConnection::TImpl {
 
 // One column of a result and how it is fetched.
 struct TOdbcColumn {
+    // How the fetched value becomes the field's text.
+    enum class TForm {
+        Text,         // as the driver gives it
+        Decimal,      // text checked and normalised to a plain decimal
+        FloatText,    // a floating-point value the driver gives as text
+        Double,       // SQL_C_DOUBLE
+        Real,         // SQL_C_FLOAT
+        DateTime,     // SQL_C_TYPE_TIMESTAMP, plain
+        ZonedStruct,  // SQL_C_TYPE_TIMESTAMP in the session's zone (UTC)
+        ZonedText,    // text with its offset
+        Time,         // SQL_C_TYPE_TIME
+        Binary,       // SQL_C_BINARY
+    };
     QString name;
+    // The server's own name of the type (SQL_DESC_TYPE_NAME), e.g. "BINARY_DOUBLE", "float8".
+    QString type_name;
     SQLSMALLINT sql_type = 0;
     SQLULEN size = 0;
     TFieldCategory category = TFieldCategory::Other;
+    TForm form = TForm::Text;
     SQLSMALLINT c_type = SQL_C_WCHAR;
     // Bound columns are fetched a block of rows at a time into `buffer` (width bytes a row);
     // the others (long values) are read with SQLGetData into `value` after each fetch.
@@ -94,6 +123,8 @@ public:
     // Moves forward over n rows, stopping at the end.
     void Skip(qint64 n);
     int FieldCount() const { return static_cast<int>(fields_.size()); }
+    // Rows a fetch brings (1 when every row is fetched by itself).
+    SQLULEN RowsetSize() const { return rowset_size_; }
     const TDbField& Field(int index) const;
     const TDbField& FieldByName(const QString& name) const;
 
@@ -107,9 +138,12 @@ public:
     // The raw value of the current row: UTF-16 text, binary bytes or a date-time structure,
     // as the column's C type says. Null gives nullptr.
     const char* Value(int index, qsizetype* length) const;
+    // The connection's session runs in UTC (zoned values without an offset stand in UTC).
+    bool UtcSession() const { return connection_ != nullptr && connection_->utc_session; }
 
 private:
     void Describe();
+    void Classify(TOdbcColumn& column, bool can_reread) const;
     void Bind();
     void Fetch();
     void ReadUnbound();
@@ -132,6 +166,8 @@ private:
     std::vector<std::unique_ptr<TOdbcField>> fields_;
     QHash<QString, int> field_index_;
     SQLULEN rowset_size_ = 1;
+    // A bound value longer than its buffer can be read again with SQLGetData.
+    bool can_reread_ = false;
     SQLULEN rows_fetched_ = 0;
     SQLULEN row_ = 0;
     // Counts fetched rows so that a cached re-read value belongs to one row only.

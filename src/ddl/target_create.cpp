@@ -7,6 +7,7 @@
 #include "db/connection_string.h"
 #include "db/odbc.h"
 #include "db/sql_text.h"
+#include "ddl/script_gen.h"
 #include "util/error.h"
 #include "util/questions.h"
 #include "util/secrets.h"
@@ -261,7 +262,7 @@ bool CreatePostgres(const TTargetSpec& spec, TDbConnection& connection_to, TDbQu
     {
         TParamCheckOff off(query_to);
         trace.Set(QStringLiteral("Sql-скрипт новой БД"));
-        query_to.SetText(spec.script);
+        query_to.SetText(ScriptBeforeCopy(spec.script));
         query_to.ExecSQL();
     }
     Execute(query_to, trace, PgOwnerSql(spec.user));
@@ -335,7 +336,7 @@ bool CreateOracle(const TTargetSpec& spec, TDbConnection& connection_to, TDbQuer
     Reconnect(connection_to, trace, QStringLiteral("подключение под новым пользователем"),
               OraTargetConnectionString(spec.connect_to, spec.user, spec.password));
     TParamCheckOff off(query_to);
-    for (const QString& sql : SplitOraScript(spec.script)) {
+    for (const QString& sql : SplitOraScript(ScriptBeforeCopy(spec.script))) {
         trace.Set(sql);
         ExecuteScriptStatement(query_to, sql);
     }
@@ -593,6 +594,7 @@ TTargetResult CreateTarget(const TTargetSpec& spec, TDbConnection& connection_to
         if (prepare_copy) {
             prepare_copy();
         }
+        result.after_copy = ScriptAfterCopy(spec.script);
         result.ok = true;
         return result;
     } catch (const TRefusal& e) {

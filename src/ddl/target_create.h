@@ -38,6 +38,8 @@ struct TTargetResult {
     QString version;
     // Text for the result label when ok is false; passwords in it are masked.
     QString error;
+    // The script after its after-copy marker: left for the copy to run after its last table.
+    QString after_copy;
 };
 
 // One statement of a creation sequence; errors of some are expected (an object left by an
@@ -146,12 +148,13 @@ void ExecuteScriptStatement(TDbQuery& query_to, const QString& sql);
 // --- The sequence -------------------------------------------------------------------------
 
 // Checks the name, drops and re-creates the target, reconnects connection_to into it and runs
-// the script through query_to; on success calls prepare_copy (when given). A database or user
-// of the name that holds tables is dropped only after questions answered OK; without a
-// questions interface (tests and benchmarks that own their server) it is dropped unasked.
-// Never raises: a failure ends the sequence and its text is returned followed by ": " and the
-// statement that failed (the script on PostgreSQL is named, not repeated), passwords masked.
-// Parameter checking of query_to is on again afterwards.
+// the script up to its after-copy marker through query_to (the rest goes to the result); on
+// success calls prepare_copy (when given). A database or user of the name that holds tables is
+// dropped only after questions answered OK; without a questions interface (tests and
+// benchmarks that own their server) it is dropped unasked. Never raises: a failure ends the
+// sequence and its text is returned followed by ": " and the statement that failed (the script
+// on PostgreSQL is named, not repeated), passwords masked. Parameter checking of query_to is on
+// again afterwards.
 TTargetResult CreateTarget(const TTargetSpec& spec, TDbConnection& connection_to,
                            TDbQuery& query_to, const std::function<void()>& prepare_copy = {},
                            TQuestions* questions = nullptr);

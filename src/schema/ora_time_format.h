@@ -8,5 +8,7 @@ class TDbQuery;
 
 // The target's "nls_date_format" as Oracle states it (pure_ora), or converted into a format
 // text of our date formatter. Empty for a target that is not Oracle (db_to != 1), without
-// touching the connection, and when the parameter has no value. Database errors propagate.
+// touching the connection, and when the parameter has no value. When V$PARAMETER is refused,
+// the session's NLS_DATE_FORMAT (NLS_SESSION_PARAMETERS) is taken; when that fails too, the
+// refusal of V$PARAMETER propagates.
 QString GetOraTimeFormat(TDbQuery& query_to, int db_to, bool pure_ora);

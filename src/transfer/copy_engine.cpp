@@ -7,27 +7,32 @@
 
 #include "db/connection_string.h"
 #include "db/odbc.h"
+#include "db/sql_text.h"
 #include "ddl/target_create.h"
 #include "transfer/bulk_load.h"
+#include "transfer/copy_state.h"
 #include "transfer/copy_statements.h"
 #include "transfer/query_addi.h"
+#include "transfer/source_snapshot.h"
 #include "util/error.h"
 #include "util/secrets.h"
 #include "util/text_file.h"
 #include "util/text_utils.h"
 
-TCopyEngine::TCopyEngine(TTables& tables, TDbQuery& query_from, TDbTable& table_from,
-                         TDbConnection& connection_to, TDbQuery& query_to)
+TCopyEngine::TCopyEngine(TTables& tables, TDbConnection& connection_from, TDbQuery& query_from,
+                         TDbTable& table_from, TDbConnection& connection_to, TDbQuery& query_to)
     : tables_(tables),
+      connection_from_(connection_from),
       query_from_(query_from),
       table_from_(table_from),
       connection_to_(connection_to),
       query_to_(query_to),
+      reader_(query_from, table_from),
       time_step_(QDateTime::currentDateTime()) {}
 
 QList<TTableToRow> TCopyEngine::PrepareCopy(qint64 start_table) {
     // A reader left open by earlier work would otherwise be taken for the first table's.
-    CloseReader();
+    reader_.Close();
     if (!settings_.file_addi.isEmpty()) {
         LoadQueryAddi(settings_.file_addi, tables_, settings_.code_page);
     }
@@ -36,18 +41,34 @@ QList<TTableToRow> TCopyEngine::PrepareCopy(qint64 start_table) {
     for (const TTableRec& table : tables_) {
         rows.append({table.name, QString::number(table.rows), table.query_addi, QString()});
     }
-    ind_table_ = start_table;
+    const qint64 copy_off = pending_.rows;
+    pending_ = TPoint();
+    pending_.ind_table = start_table;
+    pending_.rows = copy_off;
+    committed_ = pending_;
+    plan_index_ = -1;
+    after_copy_.clear();
     is_done_ = false;
+    started_ = false;
+    state_table_ = false;
+    resumed_ = false;
+    blocks_shown_ = false;
     progress_ = TCopyProgress();
     progress_.gauge_table_max = int(tables_.size());
     progress_.gauge_table_position = int(std::clamp<qint64>(start_table, 0, tables_.size()));
     journal_.clear();
+    notes_.clear();
     return rows;
 }
 
 void TCopyEngine::SetCopyOff(qint64 copy_off) {
-    copy_off_ = copy_off;
-    committed_off_ = copy_off;
+    pending_.rows = copy_off;
+    pending_.key.clear();
+    committed_ = pending_;
+}
+
+void TCopyEngine::SetAfterCopy(const QString& section) {
+    after_copy_ = section;
 }
 
 void TCopyEngine::StartTiming(const QDateTime& time_step) {
@@ -55,51 +76,188 @@ void TCopyEngine::StartTiming(const QDateTime& time_step) {
     progress_.label_time.clear();
 }
 
+void TCopyEngine::ShiftTiming(qint64 msecs) {
+    if (time_step_.isValid()) {
+        time_step_ = time_step_.addMSecs(msecs);
+    }
+}
+
 void TCopyEngine::CopyData() {
     progress_.new_lines.clear();
     progress_.panel_info.clear();
-    if (is_done_ || ind_table_ < 0 || ind_table_ >= tables_.size()) {
+    if (is_done_ || pending_.ind_table < 0) {
         progress_.label_n = QString::number(progress_.gauge_row_position);
         progress_.label_time = ElapsedText();
         Finish();
         return;
     }
-    const TTableRec& table = tables_[ind_table_];
-    bool table_finished = false;
     try {
-        if (BulkLoad(table)) {
-            table_finished = true;
+        Start();
+        if (pending_.ind_table < tables_.size()) {
+            TableUnit(tables_[pending_.ind_table]);
         } else {
-            const TReader wanted = UsesWholeTableReader(table, settings_.portion_read)
-                                       ? TReader::Table
-                                       : TReader::Query;
-            const bool open =
-                wanted == TReader::Table ? table_from_.Active() : query_from_.Active();
-            if (reader_ != wanted || !open) {
-                CloseReader();
-                OpenReader(table, wanted);
-            }
-            if (data_from_->Eof()) {
-                table_finished = EndOfReader(table);
-            } else {
-                WriteStatement(table);
-            }
+            AfterCopyUnit();
         }
     } catch (...) {
         Rollback();
+        if (blocks_shown_) {
+            FlushNotes();
+        }
         throw;
     }
     progress_.label_n = QString::number(progress_.gauge_row_position);
     progress_.label_time = ElapsedText();
-    if (table_finished) {
-        SyncSequence(settings_.db_to, table, query_to_, seq_name_, field_autoinc_);
-        ++ind_table_;
-        SetCopyOff(0);
-        is_done_ = ind_table_ >= tables_.size();
+    if (blocks_shown_ || is_done_) {
+        FlushNotes();
     }
-    if (is_done_) {
-        Finish();
+}
+
+// The first call of a run: the target writes in transactions of one unit each, a PostgreSQL
+// target gets its state table, the checkpoint exists from here on, and the source is read in
+// one view.
+void TCopyEngine::Start() {
+    if (started_) {
+        return;
     }
+    connection_to_.SetAutoCommit(false);
+    if (settings_.db_to == kDbPostgres) {
+        WriteCopyState(query_to_, CheckpointLines(CheckpointOf(committed_)), after_copy_);
+        state_table_ = true;
+    }
+    connection_to_.Commit();
+    if (!settings_.file_temp.isEmpty()) {
+        SaveTmpFile(settings_.file_temp);
+    }
+    const QString not_held = BeginSourceSnapshot(connection_from_, query_from_);
+    if (!not_held.isEmpty()) {
+        Note(QStringLiteral("Согласованный снимок исходной БД не удержан (%1): каждая таблица "
+                            "читается в момент её копирования, и строки разных таблиц могут "
+                            "не согласоваться")
+                 .arg(not_held));
+    } else if (resumed_) {
+        Note(
+            QStringLiteral("Копирование продолжено в новом согласованном снимке исходной БД: "
+                           "строки, скопированные до остановки, прочитаны в прежнем снимке"));
+    }
+    started_ = true;
+}
+
+void TCopyEngine::TableUnit(const TTableRec& table) {
+    const bool load_file = HasLoadFile(table);
+    bool finished = false;
+    bool wrote = false;
+    if (!reader_.IsOpen()) {
+        // Read anew before every open: the operator may change the addition while the copy
+        // waits.
+        plan_index_ = -1;
+        const TReadPlan& plan = PlanFor(pending_.ind_table);
+        // Rows in the target that a new read would copy again: a table without a key after a
+        // stop, a table that changed its key, or one that is now loaded from a file.
+        const bool starts_over =
+            load_file || plan.mode != TReadMode::KeyPortions || pending_.key.isEmpty();
+        if (pending_.rows > 0 && starts_over) {
+            EmptyTargetTable(table);
+            CommitUnit();
+            return;
+        }
+    }
+    if (load_file) {
+        BulkLoad(table);
+        finished = true;
+    } else {
+        if (!reader_.IsOpen()) {
+            OpenReader(table);
+        }
+        if (reader_.Eof()) {
+            finished = reader_.TableEnds();
+            reader_.Close();
+        } else {
+            WriteStatement(table);
+            wrote = true;
+        }
+    }
+    if (finished) {
+        TableFinished(table, load_file);
+    }
+    if (wrote || finished) {
+        CommitUnit();
+    }
+    if (finished && pending_.ind_table >= tables_.size() && AfterCopyStatements().isEmpty()) {
+        FinishCopy();
+    }
+}
+
+namespace {
+
+// A part of the section that holds only comments (a constraint left out, say) is no statement:
+// a server would answer it with an error or with nothing.
+bool HasStatement(const QString& text) {
+    qsizetype pos = 0;
+    while (pos < text.size()) {
+        if (text[pos].isSpace()) {
+            ++pos;
+        } else if (QStringView(text).mid(pos).startsWith(u"--")) {
+            const qsizetype end = text.indexOf(u'\n', pos);
+            pos = end < 0 ? text.size() : end + 1;
+        } else if (QStringView(text).mid(pos).startsWith(u"/*")) {
+            const qsizetype end = text.indexOf(QStringLiteral("*/"), pos + 2);
+            pos = end < 0 ? text.size() : end + 2;
+        } else {
+            return true;
+        }
+    }
+    return false;
+}
+
+}  // namespace
+
+QStringList TCopyEngine::AfterCopyStatements() const {
+    const QStringList parts =
+        settings_.db_to == kDbOracle ? SplitOraScript(after_copy_) : QStringList{after_copy_};
+    QStringList statements;
+    for (const QString& part : parts) {
+        if (HasStatement(part)) {
+            statements << part;
+        }
+    }
+    return statements;
+}
+
+void TCopyEngine::AfterCopyUnit() {
+    const QStringList statements = AfterCopyStatements();
+    if (pending_.rows < statements.size()) {
+        query_to_.ClearParams();
+        // Trigger bodies and casts hold colons that are no parameters.
+        query_to_.SetParamCheck(false);
+        query_to_.SetText(statements[pending_.rows]);
+        try {
+            query_to_.ExecSQL();
+        } catch (const TError& error) {
+            throw TError(QStringLiteral("Не выполнена команда сценария после копирования данных "
+                                        "(данные таблиц уже перенесены): %1")
+                             .arg(error.Message()));
+        }
+        ++pending_.rows;
+        CommitUnit();
+    }
+    if (pending_.rows >= statements.size()) {
+        FinishCopy();
+    }
+}
+
+void TCopyEngine::FinishCopy() {
+    if (state_table_) {
+        DropCopyState(query_to_);
+    }
+    if (!connection_to_.AutoCommit()) {
+        connection_to_.Commit();
+    }
+    connection_to_.SetAutoCommit(true);
+    EndSourceSnapshot(connection_from_);
+    if (!settings_.file_temp.isEmpty()) {
+        RemoveTmpFiles(settings_.file_temp);
+    }
+    Finish();
 }
 
 void TCopyEngine::Finish() {
@@ -107,97 +265,91 @@ void TCopyEngine::Finish() {
     progress_.finished = true;
 }
 
-bool TCopyEngine::BulkLoad(const TTableRec& table) {
-    if (table.file_copy.isEmpty() || !QFileInfo::exists(table.file_copy)) {
-        return false;
-    }
-    CloseReader();
-    TLoaderRun run;
+bool TCopyEngine::HasLoadFile(const TTableRec& table) const {
+    // A data file that no longer exists is ignored: the table is copied by statements.
+    return !table.file_copy.isEmpty() && QFileInfo::exists(table.file_copy);
+}
+
+void TCopyEngine::BulkLoad(const TTableRec& table) {
+    reader_.Close();
+    qint64 rejected = 0;
+    QString bad_file;
     if (settings_.db_to == kDbPostgres) {
         BulkLoadPostgres(query_to_, table);
     } else if (settings_.db_to == kDbOracle) {
         const QString data_source =
             ConnectValue(settings_.connect_to, QStringLiteral("Data Source"));
-        run = RunOracleLoader(settings_.loader_program,
-                              LoaderParFilePath(settings_.render.file_param), settings_.user,
-                              settings_.password, data_source, table);
+        const QString par_file = LoaderParFilePath(settings_.render.file_param);
+        const QStringList arguments = LoaderArguments(par_file, table.file_copy, table.name);
+        // The loader writes in a session of its own: what this unit holds must not stand in
+        // its way.
+        connection_to_.Commit();
+        const TLoaderRun run = RunOracleLoader(settings_.loader_program, par_file, settings_.user,
+                                               settings_.password, data_source, table);
+        rejected = CheckLoaderRun(run, settings_.loader_program, arguments, table.name);
+        for (const QString& argument : arguments) {
+            if (argument.startsWith(QLatin1String("bad="))) {
+                bad_file = argument.mid(4);
+            }
+        }
     }
     AdvanceGaugeTable();
     AddLines(table.name, "Copy from " + table.file_copy);
-    // The loader's own log and bad file tell what went wrong; the journal only says that
-    // something did, so the operator knows to look.
-    if (run.crashed || run.exit_code != 0) {
-        const QString line =
-            QStringLiteral("%1: код завершения %2")
-                .arg(settings_.loader_program)
-                .arg(run.crashed ? QStringLiteral("аварийный") : QString::number(run.exit_code));
+    if (rejected != 0) {
+        const QString count =
+            rejected < 0 ? QStringLiteral("неизвестное число") : QString::number(rejected);
+        Note(QStringLiteral("Загрузчик отклонил строки таблицы %1: %2 (отклонённые строки — в "
+                            "файле %3)")
+                 .arg(table.name, count, QDir::toNativeSeparators(bad_file)));
+    }
+}
+
+const TReadPlan& TCopyEngine::PlanFor(qint64 index) const {
+    if (plan_index_ != index) {
+        plan_ = PlanReading(tables_[index], settings_.portion_read);
+        plan_index_ = index;
+    }
+    return plan_;
+}
+
+void TCopyEngine::EmptyTargetTable(const TTableRec& table) {
+    const QString name = TSqlNames(settings_.db_to).Name(table.name);
+    const bool truncate = settings_.db_to == kDbPostgres;
+    query_to_.ClearParams();
+    query_to_.SetParamCheck(false);
+    query_to_.SetText((truncate ? "TRUNCATE TABLE " : "DELETE FROM ") + name);
+    query_to_.ExecSQL();
+    Note(QStringLiteral("Таблица %1 очищена в новой БД (%2, строк было %3): она копируется "
+                        "заново с первой строки")
+             .arg(table.name, truncate ? QStringLiteral("TRUNCATE") : QStringLiteral("DELETE"))
+             .arg(pending_.rows));
+    pending_.rows = 0;
+    pending_.key.clear();
+    progress_.gauge_row_position = 0;
+}
+
+void TCopyEngine::OpenReader(const TTableRec& table) {
+    const TReadPlan& plan = PlanFor(pending_.ind_table);
+    progress_.panel_info = table.name;
+    reader_.Open(table, plan, pending_.key, settings_.portion_read);
+    const bool first = pending_.rows == 0;
+    if (first) {
+        AdvanceGaugeTable();
+    }
+    progress_.gauge_row_position = pending_.rows;
+    progress_.gauge_row_max = table.rows;
+    AddLines(table.name,
+             plan.mode == TReadMode::WholeTable
+                 ? QString::number(table.rows)
+                 : QString::number(table.rows) + " [" + QString::number(pending_.rows) + "]");
+    if (first && plan.mode != TReadMode::KeyPortions) {
+        const QString line = QStringLiteral(
+                                 "Таблица %1 копируется без ключа (%2): за один проход; если "
+                                 "копирование прервётся, она будет очищена и скопирована заново")
+                                 .arg(table.name, plan.why_no_key);
         progress_.new_lines << line;
         journal_ << line;
     }
-    return true;
-}
-
-void TCopyEngine::OpenReader(const TTableRec& table, TReader reader) {
-    progress_.panel_info = table.name;
-    reader_rows_ = 0;
-    QString third;
-    if (reader == TReader::Table) {
-        table_from_.SetTableName(table.name);
-        table_from_.Open();
-        reader_ = reader;
-        data_from_ = &table_from_;
-        if (copy_off_ > 0) {
-            table_from_.MoveBy(copy_off_);
-        } else {
-            AdvanceGaugeTable();
-        }
-        one_pass_ = true;
-        third = QString::number(table.rows);
-    } else {
-        query_from_.Clear();
-        // Additions are the operator's SQL; a colon in them is not a parameter of ours.
-        query_from_.SetParamCheck(false);
-        for (const QString& line : PortionQueryLines(table, copy_off_, settings_.portion_read)) {
-            query_from_.Add(line);
-        }
-        query_from_.Open();
-        reader_ = reader;
-        data_from_ = &query_from_;
-        one_pass_ = settings_.portion_read <= 0;
-        if (copy_off_ == 0) {
-            AdvanceGaugeTable();
-        } else if (one_pass_) {
-            // Without a page the query starts at the first row again; the rows already in the
-            // target are passed over here rather than copied a second time.
-            for (qint64 i = 0; i < copy_off_ && !query_from_.Eof(); ++i) {
-                query_from_.Next();
-            }
-        }
-        third = QString::number(table.rows) + " [" + QString::number(copy_off_) + "]";
-    }
-    progress_.gauge_row_position = copy_off_;
-    progress_.gauge_row_max = table.rows;
-    AddLines(table.name, third);
-}
-
-void TCopyEngine::CloseReader() {
-    if (reader_ == TReader::Table) {
-        table_from_.Close();
-    } else if (reader_ == TReader::Query) {
-        query_from_.Close();
-    }
-    reader_ = TReader::None;
-    data_from_ = nullptr;
-}
-
-// The table ends when its count is reached, when the reader held every remaining row, or when
-// a freshly opened page brought nothing (rows deleted after they were counted, or filtered by
-// the addition): reopening it would only find the same end again.
-bool TCopyEngine::EndOfReader(const TTableRec& table) {
-    const bool held_all = one_pass_;
-    const bool brought_nothing = reader_rows_ == 0;
-    CloseReader();
-    return copy_off_ >= table.rows || held_all || brought_nothing;
 }
 
 void TCopyEngine::WriteStatement(const TTableRec& table) {
@@ -205,10 +357,12 @@ void TCopyEngine::WriteStatement(const TTableRec& table) {
     options.db_to = settings_.db_to;
     options.table_name = table.name;
     const TBuiltInsert built =
-        BuildInsert(InsertFormFor(settings_.db_to, settings_.oracle_vers), table, *data_from_,
+        BuildInsert(InsertFormFor(settings_.db_to, settings_.oracle_vers), table, reader_,
                     std::max(1, settings_.portion_write), options, params_);
-    copy_off_ += built.rows;
-    reader_rows_ += built.rows;
+    pending_.rows += built.rows;
+    if (reader_.Plan().mode == TReadMode::KeyPortions) {
+        pending_.key = reader_.LastKey();
+    }
     progress_.gauge_row_position += built.rows;
     query_to_.ClearParams();
     // Only the statement's own large binary values are parameters; with checking off nothing
@@ -219,13 +373,87 @@ void TCopyEngine::WriteStatement(const TTableRec& table) {
     }
     query_to_.SetText(built.sql);
     query_to_.ExecSQL();
-    committed_off_ = copy_off_;
+}
+
+void TCopyEngine::TableFinished(const TTableRec& table, bool bulk) {
+    SyncSequence(settings_.db_to, settings_.oracle_vers, table, query_to_, seq_name_,
+                 field_autoinc_);
+    if (!bulk && pending_.rows != table.rows) {
+        const QString line = QStringLiteral(
+                                 "Таблица %1: перенесено строк %2, а при чтении "
+                                 "структуры исходной БД их было %3")
+                                 .arg(table.name)
+                                 .arg(pending_.rows)
+                                 .arg(table.rows);
+        progress_.new_lines << line;
+        journal_ << line;
+    }
+    pending_.previous_rows = bulk ? -1 : pending_.rows;
+    ++pending_.ind_table;
+    pending_.rows = 0;
+    pending_.key.clear();
+}
+
+// The unit's rows and the position that counts them reach the target together; the file
+// follows, so it is never ahead of the target.
+void TCopyEngine::CommitUnit() {
+    const TCheckpoint cp = CheckpointOf(pending_);
+    if (state_table_) {
+        UpdateCopyState(query_to_, CheckpointLines(cp));
+    }
+    if (!connection_to_.AutoCommit()) {
+        connection_to_.Commit();
+    }
+    committed_ = pending_;
+    if (!settings_.file_temp.isEmpty()) {
+        ::SaveTmpFile(settings_.file_temp, cp, settings_.code_page);
+    }
+}
+
+TCheckpoint TCopyEngine::CheckpointOf(const TPoint& point) const {
+    TCheckpoint cp;
+    cp.ind_table = point.ind_table;
+    cp.copy_off = point.rows;
+    cp.previous_rows = point.previous_rows;
+    cp.after_copy_size = after_copy_.size();
+    if (point.ind_table < 0 || point.ind_table >= tables_.size()) {
+        cp.position = TCopyPosition::AfterCopy;
+        return cp;
+    }
+    cp.table_name = tables_[point.ind_table].name;
+    const TReadPlan& plan = PlanFor(point.ind_table);
+    if (plan.mode == TReadMode::KeyPortions) {
+        cp.key_columns = plan.key.columns;
+    }
+    if (plan.mode == TReadMode::KeyPortions && !point.key.isEmpty()) {
+        cp.position = TCopyPosition::Key;
+        cp.last_key = point.key;
+    } else if (plan.mode == TReadMode::KeyPortions && point.rows == 0) {
+        cp.position = TCopyPosition::Start;
+    } else {
+        cp.position = TCopyPosition::Restart;
+        cp.key_columns.clear();
+    }
+    return cp;
 }
 
 void TCopyEngine::AddLines(const QString& name, const QString& third) {
     const QStringList lines{progress_.label_time, name, third};
     progress_.new_lines << lines;
     journal_ << lines;
+    blocks_shown_ = true;
+}
+
+// Lines about the copy as a whole wait for the first table's block, so that the journal
+// begins, as always, with the table the copy starts at.
+void TCopyEngine::Note(const QString& line) {
+    notes_ << line;
+}
+
+void TCopyEngine::FlushNotes() {
+    progress_.new_lines << notes_;
+    journal_ << notes_;
+    notes_.clear();
 }
 
 void TCopyEngine::AdvanceGaugeTable() {
@@ -233,12 +461,20 @@ void TCopyEngine::AdvanceGaugeTable() {
         std::min(progress_.gauge_table_position + 1, progress_.gauge_table_max);
 }
 
-// After a failure the engine stands where the target stands: rows of the failed statement are
-// not counted, and the reader is closed so that the next call reads them again.
+// After a failure the engine stands where the target stands: the unit's transaction is rolled
+// back, its rows are not counted, and the reader is closed so that the next call reads them
+// again after the last committed key.
 void TCopyEngine::Rollback() {
-    CloseReader();
-    copy_off_ = committed_off_;
-    progress_.gauge_row_position = committed_off_;
+    reader_.Close();
+    if (connection_to_.Connected() && !connection_to_.AutoCommit()) {
+        try {
+            connection_to_.Rollback();
+        } catch (const TError&) {
+            // A lost connection has rolled back on the server's side.
+        }
+    }
+    pending_ = committed_;
+    progress_.gauge_row_position = committed_.rows;
     params_.Reset();
 }
 
@@ -257,50 +493,12 @@ void TCopyEngine::SaveLog(const QString& file_log) const {
 }
 
 TCheckpoint TCopyEngine::Checkpoint() const {
-    TCheckpoint cp;
-    cp.ind_table = ind_table_;
-    cp.copy_off = committed_off_;
-    if (ind_table_ >= 0 && ind_table_ < tables_.size()) {
-        cp.table_name = tables_[ind_table_].name;
-    }
-    return cp;
+    return CheckpointOf(committed_);
 }
 
 void TCopyEngine::SaveTmpFile(const QString& file_temp) const {
+    if (!after_copy_.isEmpty()) {
+        SaveAfterCopyFile(file_temp, after_copy_);
+    }
     ::SaveTmpFile(file_temp, Checkpoint(), settings_.code_page);
-}
-
-QList<TTableToRow> TCopyEngine::LoadFromTmpFile(const QString& file_temp) {
-    QString connect = PgTargetConnectionString(settings_.connect_to, settings_.user);
-    if (settings_.db_to == kDbOracle) {
-        // The tables and sequences are named without a schema: they are found only when
-        // logged in as the user that target creation made.
-        connect = OraTargetConnectionString(connect, settings_.user, settings_.password);
-    }
-    connection_to_.Close();
-    connection_to_.SetConnectionString(connect);
-    connection_to_.Open();
-
-    const TCheckpoint cp = ReadTmpFile(file_temp, settings_.code_page);
-    if (!cp.table_name.isEmpty()) {
-        const bool in_list = cp.ind_table < tables_.size();
-        if (!in_list || tables_[cp.ind_table].name != cp.table_name) {
-            const QString now =
-                in_list ? QStringLiteral("стоит таблица %1").arg(tables_[cp.ind_table].name)
-                        : QStringLiteral("таблицы нет");
-            throw TError(QStringLiteral("Незавершенная миграция остановилась на таблице %1, а "
-                                        "сейчас в списке таблиц под номером %2 %3. Список "
-                                        "таблиц изменился; продолжение копирования невозможно")
-                             .arg(cp.table_name)
-                             .arg(cp.ind_table + 1)
-                             .arg(now));
-        }
-    }
-    QList<TTableToRow> rows = PrepareCopy(cp.ind_table);
-    SetCopyOff(cp.copy_off);
-    if (!QFile::remove(file_temp) && QFileInfo::exists(file_temp)) {
-        throw TFileError(QStringLiteral("Не удалось удалить файл контрольной точки %1")
-                             .arg(QDir::toNativeSeparators(file_temp)));
-    }
-    return rows;
 }

@@ -1,19 +1,29 @@
 #pragma once
 // The data copy of the wizard: the preparation of the copy, one unit of copy work per call
-// (one INSERT statement, the end of a reader, or the bulk load of a whole table), the sequence
-// synchronisation after each table, the checkpoint and the resume from it.
+// (one INSERT statement, the end of a portion, emptying a table that starts over, the bulk load
+// of a whole table, or one statement of the after-copy section), the sequence synchronisation
+// after each table, the checkpoint and the resume from it.
 //
-// The engine owns the copy bookkeeping (table index, row offsets, which reader is in use, the
-// journal) and works on the window's connections, statements and table model, which it holds by
-// reference. Progress is plain data that the window reads after each call and shows. Called on
-// the user-interface thread only; a call blocks until its one unit is done (a bulk load waits
-// for the server or the loader program to finish).
+// Every unit is one transaction on the target: its rows, the sequence of a finished table and,
+// on PostgreSQL, the copy's state table (copy_state.h) commit together, and the checkpoint file
+// is written after each commit. Tables are read by their key in portions (portion_reader.h),
+// all in one consistent view of the source (source_snapshot.h), so that a resume continues
+// after the last committed key whatever happened in between; a table without a usable key is
+// read in one pass and starts over when it is resumed.
 //
-// The window's part: fill Settings(); after target creation SetCopyOff(0) and PrepareCopy(0)
-// (CreateTarget's prepare_copy), show the rows and "Ok"; on entering the copy step
-// StartTiming(now); per tick CopyData(), then show Progress() (append new_lines to the copy
-// memo) and, when finished, SaveLog(file_log) and move on; on pause or failure
-// SaveTmpFile(file_temp); on resume LoadFromTmpFile(file_temp) after sorting the tables.
+// The engine owns the copy bookkeeping (table index, committed rows and key, the reader, the
+// journal) and works on the connections, statements and table model it is given, which it holds
+// by reference. Progress is plain data that the caller reads after each call. Called on the
+// user-interface thread only; a call blocks until its one unit is done (a bulk load waits for
+// the server or the loader program to finish).
+//
+// The window's part: fill Settings(); after target creation SetCopyOff(0), PrepareCopy(0) and
+// SetAfterCopy with the rest of the script (CreateTarget's prepare_copy and after_copy), show
+// the rows and "Ok"; on entering the copy step StartTiming(now); per tick CopyData(), then show
+// Progress() (append new_lines to the copy memo) and, when finished, SaveLog(file_log) and move
+// on; on pause or failure SaveTmpFile(file_temp); at the end of the settings step
+// FindUnfinished(file_temp) and then LoadFromTmpFile(file_temp) after sorting the tables, or
+// DiscardCheckpoint(file_temp) when the operator declines.
 
 #include <QDateTime>
 #include <QList>
@@ -22,6 +32,8 @@
 
 #include "schema/table_model.h"
 #include "transfer/checkpoint.h"
+#include "transfer/copy_statements.h"
+#include "transfer/portion_reader.h"
 #include "transfer/value_render.h"
 #include "util/code_page.h"
 
@@ -36,11 +48,12 @@ struct TCopySettings {
     int db_to = kDbPostgres;
     qint64 portion_read = 100000;  // 0: no paging
     int portion_write = 1000;
-    QString oracle_vers;  // version banner read last; decides the INSERT form for Oracle
+    QString oracle_vers;  // version banner read last; decides the INSERT and sequence forms
     QString connect_to;   // target connection text as the operator entered it
     QString user;         // the new database / role / Oracle user
     QString password;
-    QString file_addi;                                  // query additions file
+    QString file_addi;  // query additions file
+    QString file_temp;  // checkpoint written after every commit; empty: only by SaveTmpFile
     QString loader_program = QStringLiteral("sqlldr");  // Oracle bulk loader
     TRenderOptions render;  // type conversion, date format, parameter file
     TCodePage code_page;    // of the query additions file, the checkpoint and the log
@@ -70,8 +83,8 @@ struct TCopyProgress {
 
 class TCopyEngine {
 public:
-    TCopyEngine(TTables& tables, TDbQuery& query_from, TDbTable& table_from,
-                TDbConnection& connection_to, TDbQuery& query_to);
+    TCopyEngine(TTables& tables, TDbConnection& connection_from, TDbQuery& query_from,
+                TDbTable& table_from, TDbConnection& connection_to, TDbQuery& query_to);
     TCopyEngine(const TCopyEngine&) = delete;
     TCopyEngine& operator=(const TCopyEngine&) = delete;
 
@@ -80,76 +93,126 @@ public:
 
     // Sets up the copy from start_table on: loads the query additions into the tables and
     // returns the rows of the target table list; closes any reader left open; empties the
-    // journal (the window empties its copy and error memos). The offset is left alone. The
-    // result label may read "Ok" once this has returned. Raises what reading the additions
-    // file raises.
+    // journal (the window empties its copy and error memos) and the after-copy section. The
+    // offset is left alone. The result label may read "Ok" once this has returned. Raises what
+    // reading the additions file raises.
     QList<TTableToRow> PrepareCopy(qint64 start_table);
     // Rows of the current table already in the target (also the committed count).
     void SetCopyOff(qint64 copy_off);
+    // The rest of the script after its after-copy marker: run when the last table is done.
+    void SetAfterCopy(const QString& section);
+    const QString& AfterCopy() const { return after_copy_; }
     // The moment the copy step began; the elapsed time starts empty.
     void StartTiming(const QDateTime& time_step);
+    // Moves that moment on by msecs: time the copy stood paused is no copy time.
+    void ShiftTiming(qint64 msecs);
 
-    // One unit of work. Raises on any failure; the rows of a failed statement are then not
-    // counted, and the next call (or a resume) reads them again.
+    // One unit of work. Raises on any failure; the unit's transaction is then rolled back,
+    // its rows are not counted, and the next call (or a resume) reads them again.
     void CopyData();
 
     const TCopyProgress& Progress() const { return progress_; }
-    qint64 IndTable() const { return ind_table_; }
+    qint64 IndTable() const { return pending_.ind_table; }
     // Rows of the current table put into statements so far.
-    qint64 CopyOff() const { return copy_off_; }
+    qint64 CopyOff() const { return pending_.rows; }
     // Rows of the current table that have reached the target.
-    qint64 CommittedOff() const { return committed_off_; }
+    qint64 CommittedOff() const { return committed_.rows; }
+    // The key of the last of them, for a table read by its key.
+    const QStringList& CommittedKey() const { return committed_.key; }
     bool IsDone() const { return is_done_; }
     const QString& SeqName() const { return seq_name_; }
     const QString& FieldAutoinc() const { return field_autoinc_; }
+    // The version banner of an Oracle target, read by the resume (the statement forms go by
+    // it); empty otherwise.
+    const QString& TargetVersion() const { return target_version_; }
 
     // Every journal line since the preparation: the log written at the end.
     const QStringList& Journal() const { return journal_; }
     void SaveLog(const QString& file_log) const;
 
-    // What a resume needs: the current table's index and name and the rows that reached the
-    // target.
+    // Where the target stands: the current table's index and name, the rows and key committed.
     TCheckpoint Checkpoint() const;
+    // Writes the checkpoint and the after-copy section beside it.
     void SaveTmpFile(const QString& file_temp) const;
+
+    // True when an unfinished copy exists: the checkpoint file, or (PostgreSQL) the state table
+    // in the new database when the file is gone. May reconnect the target connection.
+    bool FindUnfinished(const QString& file_temp);
+    // Forgets the unfinished copy for good: the files and the target's state table.
+    void DiscardCheckpoint(const QString& file_temp);
     // Reconnects the target as target creation left it (the new database; on Oracle the new
-    // user), reads the checkpoint, prepares the copy at its table and offset and deletes the
-    // file. Raises (leaving the file) when the checkpoint names another table than the one at
-    // its index now.
+    // user), reads the checkpoint (the target's state table when there is one, else the file),
+    // checks it against the table list and the target, removes rows committed after the last
+    // checkpoint where the target has no state table, and prepares the copy there. The
+    // checkpoint stays until the copy is done. Raises, leaving it, when it does not agree.
     QList<TTableToRow> LoadFromTmpFile(const QString& file_temp);
 
 private:
-    enum class TReader { None, Table, Query };
+    // A position in the target.
+    struct TPoint {
+        qint64 ind_table = 0;
+        // Rows of the current table in the target; past the last table, statements of the
+        // after-copy section done.
+        qint64 rows = 0;
+        QStringList key;            // the key of the last of those rows, tables read by key
+        qint64 previous_rows = -1;  // rows of the table before, -1 unknown
+    };
 
+    void Start();
+    void TableUnit(const TTableRec& table);
+    void AfterCopyUnit();
+    QStringList AfterCopyStatements() const;
+    void FinishCopy();
     void Finish();
-    bool BulkLoad(const TTableRec& table);
-    void OpenReader(const TTableRec& table, TReader reader);
-    void CloseReader();
-    bool EndOfReader(const TTableRec& table);
+    bool HasLoadFile(const TTableRec& table) const;
+    void BulkLoad(const TTableRec& table);
+    const TReadPlan& PlanFor(qint64 index) const;
+    void EmptyTargetTable(const TTableRec& table);
+    void OpenReader(const TTableRec& table);
     void WriteStatement(const TTableRec& table);
+    void TableFinished(const TTableRec& table, bool bulk);
+    void CommitUnit();
+    TCheckpoint CheckpointOf(const TPoint& point) const;
     void AddLines(const QString& name, const QString& third);
+    void Note(const QString& line);
+    void FlushNotes();
     void AdvanceGaugeTable();
     void Rollback();
     QString ElapsedText() const;
 
+    // The resume (copy_resume.cpp).
+    QString TargetConnectString() const;
+    void ConnectTarget();
+    qint64 TargetCount(const TTableRec& table, const QString& condition,
+                       const QList<TKeyParam>& params);
+    TPoint CheckCurrentTable(const TCheckpoint& cp, bool from_state);
+    void CheckPreviousTable(const TCheckpoint& cp);
+
     TTables& tables_;
+    TDbConnection& connection_from_;
     TDbQuery& query_from_;
     TDbTable& table_from_;
     TDbConnection& connection_to_;
     TDbQuery& query_to_;
     TCopySettings settings_;
+    TPortionReader reader_;
 
-    qint64 ind_table_ = 0;
-    qint64 copy_off_ = 0;
-    qint64 committed_off_ = 0;
+    TPoint committed_;  // what the target holds
+    TPoint pending_;    // what it holds once the open unit commits
+    mutable TReadPlan plan_;
+    mutable qint64 plan_index_ = -1;
+    QString after_copy_;
     bool is_done_ = false;
-    TReader reader_ = TReader::None;
-    TDbRowSet* data_from_ = nullptr;
-    bool one_pass_ = false;   // the open reader holds every remaining row of the table
-    qint64 reader_rows_ = 0;  // rows taken from the open reader
+    bool started_ = false;      // this run's copy has begun (transactions, state, snapshot)
+    bool state_table_ = false;  // the target keeps the copy's state table
+    bool resumed_ = false;
+    bool blocks_shown_ = false;  // a table's journal block was written in this run
     QString seq_name_;
     QString field_autoinc_;
+    QString target_version_;
     QDateTime time_step_;
     TCopyProgress progress_;
     QStringList journal_;
+    QStringList notes_;  // journal lines held back until the first table's block
     TParamFiles params_;
 };

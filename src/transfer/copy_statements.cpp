@@ -1,5 +1,7 @@
 #include "transfer/copy_statements.h"
 
+#include "ddl/target_names.h"
+
 #include <algorithm>
 #include <vector>
 
@@ -67,29 +69,70 @@ void ReserveFor(QString& sql, qsizetype head_size, int portion_write) {
     sql.reserve(sql.size() + row * (portion_write - 1) + row / 8 + 64);
 }
 
+// An addition that goes on a condition ("AND X = 1") needs a WHERE before it.
+bool StartsWithAnd(const QString& addition) {
+    const QString text = UpperLatin(addition.trimmed());
+    if (!text.startsWith(QLatin1String("AND"))) {
+        return false;
+    }
+    const QChar next = text.size() > 3 ? text[3] : QChar(u' ');
+    return !(next.isLetterOrNumber() || next == u'_' || next == u'$' || next == u'#');
+}
+
 }  // namespace
 
 bool AdditionOrders(const TTableRec& table) {
     return UpperLatin(table.query_addi).contains(QLatin1String("ORDER BY"));
 }
 
-bool UsesWholeTableReader(const TTableRec& table, qint64 portion_read) {
-    return !AdditionOrders(table) && portion_read <= 0;
+TReadPlan PlanReading(const TTableRec& table, qint64 portion_read) {
+    TReadPlan plan;
+    if (AdditionOrders(table)) {
+        plan.mode = TReadMode::OnePassQuery;
+        plan.why_no_key = QStringLiteral("порядок строк задан довеском к запросу (ORDER BY)");
+        return plan;
+    }
+    plan.key = ChoosePagingKey(table, &plan.why_no_key);
+    if (plan.key.Usable()) {
+        plan.mode = TReadMode::KeyPortions;
+        plan.why_no_key.clear();
+    } else {
+        // Without paging an addition has no effect on the whole-table reader, as it always had.
+        plan.mode = table.query_addi.isEmpty() || portion_read <= 0 ? TReadMode::WholeTable
+                                                                    : TReadMode::OnePassQuery;
+    }
+    return plan;
 }
 
-QStringList PortionQueryLines(const TTableRec& table, qint64 copy_off, qint64 portion_read) {
-    QStringList lines;
-    lines << "SELECT * FROM " + table.name;
-    lines << table.query_addi;
-    const QString& key = table.primary_key.column_names;
-    if (!AdditionOrders(table) && !key.isEmpty()) {
-        lines << "ORDER BY " + key.mid(1, key.size() - 2);
+TReadQuery ReadQuery(const TTableRec& table, const TReadPlan& plan, const QStringList& after,
+                     qint64 portion_read) {
+    TReadQuery query;
+    const QString name = OraSourceName(table.name);
+    const bool by_key = plan.mode == TReadMode::KeyPortions;
+    if (by_key && !after.isEmpty()) {
+        // The key condition stays inside, under the table's own name, so that the addition
+        // applies to the rows after the key whatever its own ANDs and ORs.
+        const QString condition =
+            KeyAfterCondition(SourceKeyTerms(plan.key, after, query.params, "skerrow_key"));
+        query.lines << "SELECT * FROM (SELECT * FROM " + name + " WHERE " + condition + ") " + name;
+    } else {
+        query.lines << "SELECT * FROM " + name;
     }
-    if (portion_read > 0) {
-        lines << "OFFSET " + QString::number(copy_off) + " ROWS FETCH NEXT " +
-                     QString::number(portion_read) + " ROWS ONLY";
+    if (StartsWithAnd(table.query_addi)) {
+        query.lines << QStringLiteral("WHERE 1=1");
     }
-    return lines;
+    query.lines << table.query_addi;
+    if (by_key && !AdditionOrders(table)) {
+        QStringList columns;
+        for (const QString& column : plan.key.columns) {
+            columns << OraSourceName(column);
+        }
+        query.lines << "ORDER BY " + columns.join(u',');
+    }
+    if (by_key && portion_read > 0) {
+        query.lines << "FETCH NEXT " + QString::number(portion_read) + " ROWS ONLY";
+    }
+    return query;
 }
 
 TInsertForm InsertFormFor(int db_to, const QString& oracle_vers) {
@@ -189,28 +232,63 @@ QString LoaderParFileText(const QString& user, const QString& password,
 }
 
 bool IsAutoincrement(const TTableRec& table, QString& seq_name, QString& field_autoinc) {
-    for (const TFieldRec& field : table.fields) {
-        if (field.autoinc && field.data_type == QLatin1String("NUMBER")) {
-            // The target knows the column, and the sequence of its serial type, by the
-            // column's target name: the source name of a renamed column is not there.
-            seq_name = table.name + "_" + field.TargetName() + "_SEQ";
-            field_autoinc = field.TargetName();
-            return true;
-        }
+    const TFieldRec* field = SequenceField(table);
+    if (field == nullptr) {
+        return false;
     }
-    return false;
+    // The target knows the column, and the sequence of its serial type, by the column's target
+    // name: the source name of a renamed column is not there.
+    seq_name = table.name + "_" + field->TargetName() + "_SEQ";
+    field_autoinc = field->TargetName();
+    return true;
 }
 
-QString PgSetvalSql(const QString& seq_name, const QString& field_autoinc,
-                    const QString& table_name) {
-    return "SELECT setval('" + seq_name + "',MAX(" + field_autoinc + ")) FROM " + table_name;
+bool PgSerialColumn(const TTableRec& table, QString& column) {
+    const TFieldRec* field = SequenceField(table);
+    if (field == nullptr) {
+        return false;
+    }
+    column = field->TargetName();
+    return true;
+}
+
+QString PgSetvalSql(const QString& table_name, const QString& column) {
+    const TSqlNames names(kDbPostgres);
+    const QString table = names.Name(table_name);
+    const QString field = names.Name(column);
+    // The table argument is read as SQL names are (quotes and folding); the column argument
+    // is taken as stored. The cast keeps a fractional largest value below the next one.
+    return "SELECT setval(pg_get_serial_sequence(" + PgLiteral(table) + ", " +
+           PgLiteral(names.Stored(column)) + "), CAST(GREATEST(MAX(" + field +
+           "), 0) + 1 AS bigint), false) FROM " + table;
 }
 
 QString OraMaxSql(const QString& field_autoinc, const QString& table_name) {
-    return "SELECT MAX(" + field_autoinc + ") FROM " + table_name;
+    const TSqlNames names(kDbOracle);
+    return "SELECT MAX(" + names.Name(field_autoinc) + ") FROM " + names.Name(table_name);
+}
+
+bool OraCanRestartSequence(const QString& oracle_vers) {
+    return FirstNumber(oracle_vers) >= 18;
 }
 
 QString OraRestartSql(const QString& table_name, qint64 next_value) {
-    return "ALTER SEQUENCE SEQ_" + table_name + " RESTART START WITH " +
-           QString::number(next_value);
+    return "ALTER SEQUENCE " + TSqlNames(kDbOracle).Name(OraSequenceName(table_name)) +
+           " RESTART START WITH " + QString::number(next_value);
+}
+
+QString OraNextvalSql(const QString& table_name) {
+    return "SELECT " + TSqlNames(kDbOracle).Name(OraSequenceName(table_name)) +
+           ".NEXTVAL FROM dual";
+}
+
+QString OraIncrementSql(const QString& table_name, qint64 increment) {
+    return "ALTER SEQUENCE " + TSqlNames(kDbOracle).Name(OraSequenceName(table_name)) +
+           " INCREMENT BY " + QString::number(increment);
+}
+
+QString OraIdentityRestartSql(const QString& table_name, const QString& column) {
+    const TSqlNames names(kDbOracle);
+    return "ALTER TABLE " + names.Name(table_name) + " MODIFY (" + names.Name(column) +
+           " GENERATED BY DEFAULT AS IDENTITY (START WITH LIMIT VALUE))";
 }

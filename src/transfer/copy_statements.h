@@ -8,23 +8,43 @@
 #include <QStringList>
 
 #include "schema/table_model.h"
+#include "transfer/paging_key.h"
 #include "transfer/value_render.h"
 
 class TDbRowSet;
 
 // --- Reading ------------------------------------------------------------------------------
 
-// Whole-table reading (a forward-only cursor over the table) serves when the rows need no
-// order and no paging; otherwise the table is read through a query.
-bool UsesWholeTableReader(const TTableRec& table, qint64 portion_read);
+// How a table is read. By its key in portions (each after the last key taken, so that neither
+// a resume nor rows added or deleted meanwhile shift what is read); or, without a usable key
+// or when the query addition orders the rows itself, in one pass: through the query when there
+// is an addition to apply, else through the forward-only whole-table reader. Rows are never
+// paged by offset: without a unique order, pages overlap and skip rows.
+enum class TReadMode { KeyPortions, OnePassQuery, WholeTable };
+
+struct TReadPlan {
+    TReadMode mode = TReadMode::WholeTable;
+    TPagingKey key;      // KeyPortions only
+    QString why_no_key;  // a phrase for the journal when the table is read in one pass
+};
+
+TReadPlan PlanReading(const TTableRec& table, qint64 portion_read);
 
 // True when the query addition orders the rows itself.
 bool AdditionOrders(const TTableRec& table);
 
-// The lines of the query that reads a table: the SELECT, the query addition (also when empty),
-// the primary-key order unless the addition orders the rows, and the page when portion_read is
-// above 0.
-QStringList PortionQueryLines(const TTableRec& table, qint64 copy_off, qint64 portion_read);
+struct TReadQuery {
+    QStringList lines;
+    QList<TKeyParam> params;
+};
+
+// The lines of the query that reads a table (not for the whole-table reader): the SELECT
+// (after the last key: over the rows after it), "WHERE 1=1" when the addition starts with AND,
+// the query addition (also when empty), the key order unless the addition orders the rows,
+// and, reading by key with portion_read above 0, "FETCH NEXT n ROWS ONLY". after holds the
+// last key taken, empty for the first portion.
+TReadQuery ReadQuery(const TTableRec& table, const TReadPlan& plan, const QStringList& after,
+                     qint64 portion_read);
 
 // --- Writing ------------------------------------------------------------------------------
 
@@ -69,12 +89,27 @@ QString LoaderParFileText(const QString& user, const QString& password, const QS
 
 // --- Sequences ----------------------------------------------------------------------------
 
-// Finds the first autoincrement column of type exactly "NUMBER": seq_name becomes
-// table + "_" + column + "_SEQ", field_autoinc the column's source name. Without one, false,
-// and both stay as they were.
+// Finds the column a sequence feeds in the target, by the script's own rule (SequenceField: the
+// identity column, else the first autoincrement NUMBER column): seq_name becomes table + "_" +
+// column + "_SEQ", field_autoinc the column's target name. Without one, false, and both stay
+// as they were.
 bool IsAutoincrement(const TTableRec& table, QString& seq_name, QString& field_autoinc);
 
-QString PgSetvalSql(const QString& seq_name, const QString& field_autoinc,
-                    const QString& table_name);
+// The same column for a PostgreSQL target; its target name goes to column.
+bool PgSerialColumn(const TTableRec& table, QString& column);
+
+// Moves the sequence the server itself made for the column (found by pg_get_serial_sequence,
+// so that long, quoted and renamed names are its own) so that the next value follows the
+// largest key; an empty table, or keys of 0 and below, start it at 1.
+QString PgSetvalSql(const QString& table_name, const QString& column);
+
 QString OraMaxSql(const QString& field_autoinc, const QString& table_name);
+// Oracle 18 and later restart a sequence at a value.
+bool OraCanRestartSequence(const QString& oracle_vers);
 QString OraRestartSql(const QString& table_name, qint64 next_value);
+// Earlier servers move it by a one-off increment: read the value, step by the difference,
+// read once more, step by 1 again.
+QString OraNextvalSql(const QString& table_name);
+QString OraIncrementSql(const QString& table_name, qint64 increment);
+// An identity column starts again after the largest value the table holds (Oracle 12c+).
+QString OraIdentityRestartSql(const QString& table_name, const QString& column);

@@ -145,29 +145,50 @@ void StatementPasswords(const QString& text, QList<TSpan>& spans) {
     }
 }
 
-}  // namespace
-
-QString MaskSecrets(const QString& text) {
+// The spans of every secret, in text order; a span that starts inside an earlier one is left
+// out.
+QList<TSpan> SortedSpans(const QString& text) {
     QList<TSpan> spans;
     ConnectionValues(text, spans);
     StatementPasswords(text, spans);
-    if (spans.isEmpty()) {
-        return text;
-    }
     std::sort(spans.begin(), spans.end(),
               [](const TSpan& a, const TSpan& b) { return a.begin < b.begin; });
-    QString masked;
+    QList<TSpan> kept;
     qsizetype pos = 0;
     for (const TSpan& span : spans) {
         if (span.begin < pos) {
-            continue;  // inside a span already masked
+            continue;  // inside a span already taken
         }
+        kept.append(span);
+        pos = span.end;
+    }
+    return kept;
+}
+
+}  // namespace
+
+QString MaskSecrets(const QString& text) {
+    const QList<TSpan> spans = SortedSpans(text);
+    if (spans.isEmpty()) {
+        return text;
+    }
+    QString masked;
+    qsizetype pos = 0;
+    for (const TSpan& span : spans) {
         masked += QStringView(text).mid(pos, span.begin - pos);
         masked += span.replacement;
         pos = span.end;
     }
     masked += QStringView(text).mid(pos);
     return masked;
+}
+
+QList<TSecretSpan> SecretSpans(const QString& text) {
+    QList<TSecretSpan> result;
+    for (const TSpan& span : SortedSpans(text)) {
+        result.append({span.begin, span.end});
+    }
+    return result;
 }
 
 QStringList MaskSecrets(const QStringList& lines) {

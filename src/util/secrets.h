@@ -3,6 +3,7 @@
 // and driver messages pass through here before they reach a page, a label, the log or the error
 // page. Pure text work; any thread.
 
+#include <QList>
 #include <QString>
 #include <QStringList>
 
@@ -12,3 +13,12 @@
 // statements (PASSWORD '...' and IDENTIFIED BY "..."). Everything else stays as it is.
 QString MaskSecrets(const QString& text);
 QStringList MaskSecrets(const QStringList& lines);
+
+// Where MaskSecrets finds a password in the text: [begin, end) of each, in text order, none
+// overlapping another. For views that hide a password without changing the text they show.
+struct TSecretSpan {
+    qsizetype begin = 0;
+    qsizetype end = 0;
+    bool operator==(const TSecretSpan&) const = default;
+};
+QList<TSecretSpan> SecretSpans(const QString& text);

@@ -30,7 +30,8 @@ TEST(ConnectStringForm, TabsButtonRuleAndBuiltStrings) {
     EXPECT_EQ(form.EditPortPostgres->text(), "5432");
     EXPECT_EQ(form.EditUserPostgres->text(), "postgres");
     EXPECT_EQ(form.EditPasswordPostgres->echoMode(), QLineEdit::Password);
-    EXPECT_EQ(form.EditPasswordOracle->echoMode(), QLineEdit::Normal);
+    // Both passwords are hidden: the dialog opens on the fields of the panel's string.
+    EXPECT_EQ(form.EditPasswordOracle->echoMode(), QLineEdit::Password);
 
     // Oracle: database and user needed, the password may stay empty.
     EXPECT_FALSE(form.ButtonOk->isEnabled());

@@ -105,6 +105,9 @@ protected:
                   QString::fromLatin1(kSettingsApplication))
             .clear();
         ASSERT_TRUE(dir_.isValid());
+        // A copy left unfinished by another test would be offered for resuming.
+        TPg(QStringLiteral("postgres"))
+            .Exec("DROP DATABASE IF EXISTS " + kTargetDb + " WITH (FORCE)");
         // The database server reads data files of this folder under its own account.
         QFile::setPermissions(dir_.path(), QFile::permissions(dir_.path()) | QFileDevice::ExeOther |
                                                QFileDevice::ReadOther | QFileDevice::ExeGroup |

@@ -44,6 +44,12 @@ QTreeWidgetItem* Row(const QTreeWidget* list, const QString& caption) {
     return nullptr;
 }
 
+// Makes the row the only selected one, as a click does.
+void Select(QTreeWidget* list, const QString& caption) {
+    list->clearSelection();
+    Row(list, caption)->setSelected(true);
+}
+
 QString TargetString(const QString& password) {
     TConnectStringFields f;
     f.provider = kProviderPostgres;
@@ -80,8 +86,8 @@ protected:
     }
 
     // Both checks pass: the emulated Oracle source and the PostgreSQL target.
-    void CheckBoth() {
-        form_->MemoConnectFrom->setPlainText(OraEmulConnectString(kOraEmulSrc));
+    void CheckBoth(const TOraEmulUser& source = kOraEmulSrc) {
+        form_->MemoConnectFrom->setPlainText(OraEmulConnectString(source));
         form_->MemoConnectTo->setPlainText(TargetString(OraEmulTestbedValue("PGPASSWORD")));
         form_->BtnCheckFrom->click();
         form_->BtnCheckTo->click();
@@ -90,8 +96,8 @@ protected:
     }
 
     // Checks, goes to step 2 and reads the source.
-    void ReadSource() {
-        CheckBoth();
+    void ReadSource(const TOraEmulUser& source = kOraEmulSrc) {
+        CheckBoth(source);
         ASSERT_TRUE(form_->BtnNext->isEnabled());
         form_->BtnNext->click();
         form_->TimerCheckTimer();
@@ -213,6 +219,54 @@ TEST_F(MigrationDbTest, ScriptTakesTheWindowsSequencesWithOrWithoutTheTarget) {
     form_->MakeScriptNew();
     EXPECT_EQ(form_->ScriptLines(), script);
     EXPECT_EQ(questions_.Count("error"), 0);
+}
+
+TEST_F(MigrationDbTest, StructurePageShowsStatesProfilesIndexesChecksAndSequences) {
+    ReadSource(kOraEmulReal);
+    EXPECT_TRUE(form_->LabelReadNotes->isHidden());
+    EXPECT_EQ(Row(form_->ListTableFrom, "EMP")->text(3), "Сотрудники, включая O'Brien");
+    // Constraints Oracle does not enforce are listed with their state.
+    EXPECT_EQ(Row(form_->ListKeys, "UK_DEPT_CODE")->text(3), "отключено");
+    EXPECT_EQ(Row(form_->ListKeys, "FK_ASSIGN_EMP")->text(3), "не проверено");
+    EXPECT_EQ(Row(form_->ListKeys, "PK_EMP")->text(3), "");
+    EXPECT_EQ(Column(form_->ListSequences, 0), QStringList({"SEQ_COUNTDOWN", "SEQ_TICKETS"}));
+    EXPECT_EQ(form_->sequences.size(), 2);
+
+    Select(form_->ListTableFrom, "AMOUNTS");
+    EXPECT_EQ(Column(form_->ListField, 7),
+              QStringList({"целые, до 4", "дробные, до 3.75",
+                           "целые, до 99999999999999999999999999999999999999", "целые, до 7",
+                           "целые, до 9223372036854775808", ""}));
+
+    Select(form_->ListTableFrom, "EMP");
+    EXPECT_EQ(Column(form_->ListIndexes, 2),
+              QStringList({"(DEPT_ID,NAME)", "(NAME)", "(UPPER(\"NAME\"),EMP_ID)"}));
+    EXPECT_EQ(Column(form_->ListChecks, 0),
+              QStringList({"CK_EMP_HIRED", "CK_EMP_NAME", "CK_EMP_SALARY"}));
+    EXPECT_EQ(Column(form_->ListChecks, 2), QStringList({"", "отключено", "не проверено"}));
+    EXPECT_EQ(Row(form_->ListField, "NAME")->text(8), "Полное имя");
+    EXPECT_EQ(Column(form_->ListFk, 3), QStringList({"", ""}));
+
+    Select(form_->ListTableFrom, "LINES");
+    EXPECT_EQ(Row(form_->ListField, "AMOUNT")->text(4), "вычисляется: \"QTY\"*\"PRICE\"");
+    Select(form_->ListTableFrom, "EVENTS");
+    EXPECT_EQ(Row(form_->ListField, "EVENT_ID")->text(5), "identity");
+    EXPECT_EQ(form_->ListIndexes->topLevelItemCount(), 0);
+
+    // A read without the grant of V$VERSION says where the version came from.
+    ASSERT_TRUE(
+        OraEmulExec("UPDATE ora_meta.settings SET value = 'off' WHERE name = 'grant_v$version'")
+            .isEmpty());
+    form_->BtnPrevClick();
+    form_->TimerCheckTimer();
+    form_->BtnNextClick();
+    form_->TimerCheckTimer();
+    ASSERT_EQ(questions_.Count("error"), 0) << questions_.asked.value(0).text.toStdString();
+    EXPECT_FALSE(form_->LabelReadNotes->isHidden());
+    EXPECT_TRUE(form_->LabelReadNotes->text().contains("PRODUCT_COMPONENT_VERSION"));
+    EXPECT_EQ(form_->read_notes.size(), 1);
+    EXPECT_EQ(form_->EditVersionFrom->text(),
+              "Oracle Database 19c Enterprise Edition Release 19.0.0.0.0 - Production");
 }
 
 TEST_F(MigrationDbTest, OldServerSwitchesTheReadPortionOff) {

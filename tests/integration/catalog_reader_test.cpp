@@ -28,6 +28,12 @@ TFieldRec F(const char* name, const char* type, int size, bool is_null, int scal
     return f;
 }
 
+// A character column and the unit of its length: "B" bytes, "C" characters.
+TFieldRec C(TFieldRec f, const char* char_used) {
+    f.char_used = QLatin1String(char_used);
+    return f;
+}
+
 TTableRec T(const char* name, qint64 rows, QList<TFieldRec> fields, TPrimaryKey pk = {},
             QList<TUniqueKey> uk = {}, QList<TForeignKey> fk = {}, QStringList masters = {}) {
     TTableRec t;
@@ -47,41 +53,42 @@ TTables ExpectedSample() {
     const bool Y = true;
     return {
         T("CUSTOMERS", 4,
-          {F("ID", "NUMBER", 10, N, 0, "", true), F("NAME", "VARCHAR2", 100, N),
-           F("CITY", "NVARCHAR2", 50, Y), F("CODE", "VARCHAR2", 20, Y),
-           F("STATUS", "CHAR", 1, Y, 0, "'N'"), F("BALANCE", "NUMBER", 12, Y, 2, "0"),
+          {F("ID", "NUMBER", 10, N, 0, "", true), C(F("NAME", "VARCHAR2", 100, N), "C"),
+           C(F("CITY", "NVARCHAR2", 50, Y), "C"), C(F("CODE", "VARCHAR2", 20, Y), "B"),
+           C(F("STATUS", "CHAR", 1, Y, 0, "'N'"), "B"), F("BALANCE", "NUMBER", 12, Y, 2, "0"),
            F("CREATED", "DATE", 7, Y, 0, "sysdate"), F("RATING", "FLOAT", 126, Y),
-           F("NOTE", "VARCHAR2", 4000, Y), F("PHOTO", "BLOB", 4000, Y)},
+           C(F("NOTE", "VARCHAR2", 4000, Y), "B"), F("PHOTO", "BLOB", 4000, Y)},
           {"PK_CUSTOMERS", "(ID)"},
-          {{"UK_CUSTOMERS_CODE", "(CODE)"}, {"UK_CUSTOMERS_NAME_CITY", "(NAME,CITY)"}}),
+          {{"UK_CUSTOMERS_CODE", "(CODE)"},
+           {"UK_CUSTOMERS_NAME_CITY", "(NAME,CITY)", false, false}}),
         T("DOCUMENTS", 2,
-          {F("DOC_ID", "NUMBER", 10, N), F("TITLE", "NVARCHAR2", 200, N),
+          {F("DOC_ID", "NUMBER", 10, N), C(F("TITLE", "NVARCHAR2", 200, N), "C"),
            F("BODY", "BLOB", 4000, Y), F("THUMB", "BLOB", 4000, Y), F("SIGNED_AT", "DATE", 7, Y),
            F("PAGES", "NUMBER", 5, Y)}),
         T("EMPLOYEES", 3,
-          {F("EMP_ID", "NUMBER", 6, N), F("FULL_NAME", "VARCHAR2", 150, N),
+          {F("EMP_ID", "NUMBER", 6, N), C(F("FULL_NAME", "VARCHAR2", 150, N), "C"),
            F("MANAGER_ID", "NUMBER", 6, Y), F("SALARY", "NUMBER", 8, Y, 2),
            F("HIRED", "DATE", 7, Y)},
           {"PK_EMP", "(EMP_ID)"}, {}, {{"FK_EMP_MGR", "(MANAGER_ID)", "EMPLOYEES(EMP_ID)"}},
           {"EMPLOYEES"}),
         T("LINE_NOTES", 2,
           {F("ORDER_ID", "NUMBER", 10, N), F("LINE_NO", "NUMBER", 5, N),
-           F("NOTE_TEXT", "VARCHAR2", 1000, Y)},
+           C(F("NOTE_TEXT", "VARCHAR2", 1000, Y), "C")},
           {}, {}, {{"FK_LN_OL", "(ORDER_ID,LINE_NO)", "ORDER_LINES(ORDER_ID,LINE_NO)"}},
           {"ORDER_LINES"}),
         T("ORDERS", 5,
           {F("ORDER_ID", "NUMBER", 38, N, 0, "", true), F("CUSTOMER_ID", "NUMBER", 10, N),
-           F("CUSTOMER_CODE", "VARCHAR2", 20, Y), F("ORDER_DATE", "DATE", 7, N),
-           F("TOTAL", "NUMBER", 12, Y, 2), F("CURRENCY", "CHAR", 3, Y),
-           F("COMMENTS", "VARCHAR2", 2000, Y)},
+           C(F("CUSTOMER_CODE", "VARCHAR2", 20, Y), "B"), F("ORDER_DATE", "DATE", 7, N),
+           F("TOTAL", "NUMBER", 12, Y, 2), C(F("CURRENCY", "CHAR", 3, Y), "C"),
+           C(F("COMMENTS", "VARCHAR2", 2000, Y), "C")},
           {"PK_ORD", "(ORDER_ID)"}, {},
           {{"FK_ORD_CURRENCY", "(CURRENCY)", "PK_CURRENCIES"},
            {"FK_ORD_CUST", "(CUSTOMER_ID)", "CUSTOMERS(ID)"},
-           {"FK_ORD_CUST_CODE", "(CUSTOMER_CODE)", "CUSTOMERS(CODE)"}},
+           {"FK_ORD_CUST_CODE", "(CUSTOMER_CODE)", "CUSTOMERS(CODE)", false, false}},
           {"CUSTOMERS", "CUSTOMERS"}),
         T("ORDER_LINES", 7,
           {F("ORDER_ID", "NUMBER", 10, N), F("LINE_NO", "NUMBER", 5, N),
-           F("PRODUCT_CODE", "VARCHAR2", 30, N), F("QTY", "NUMBER", 10, N, 3),
+           C(F("PRODUCT_CODE", "VARCHAR2", 30, N), "B"), F("QTY", "NUMBER", 10, N, 3),
            F("PRICE", "NUMBER", 12, Y, 2)},
           {"PK_OL", "(ORDER_ID,LINE_NO)"}, {{"UK_OL_PRODUCT", "(ORDER_ID,PRODUCT_CODE)"}},
           {{"FK_OL_ORD", "(ORDER_ID)", "ORDERS(ORDER_ID)"}}, {"ORDERS"}),
@@ -97,8 +104,12 @@ TTables ExpectedSample() {
 }
 
 // Key lists as text, so that a failure shows what differs.
-std::string Describe(const QString& name, const QString& columns, const QString& ref = {}) {
-    return (name + u' ' + columns + (ref.isEmpty() ? QString() : u' ' + ref)).toStdString();
+std::string Describe(const QString& name, const QString& columns, const QString& ref = {},
+                     bool enabled = true, bool validated = true) {
+    return (name + u' ' + columns + (ref.isEmpty() ? QString() : u' ' + ref) +
+            (enabled ? QString() : QStringLiteral(" disabled")) +
+            (validated ? QString() : QStringLiteral(" not validated")))
+        .toStdString();
 }
 std::vector<std::string> Describe(QList<TUniqueKey> keys) {
     // Unique keys whose first columns share a position arrive in no defined order.
@@ -106,14 +117,14 @@ std::vector<std::string> Describe(QList<TUniqueKey> keys) {
               [](const TUniqueKey& a, const TUniqueKey& b) { return a.name < b.name; });
     std::vector<std::string> out;
     for (const TUniqueKey& k : keys) {
-        out.push_back(Describe(k.name, k.column_names));
+        out.push_back(Describe(k.name, k.column_names, {}, k.enabled, k.validated));
     }
     return out;
 }
 std::vector<std::string> Describe(const QList<TForeignKey>& keys) {
     std::vector<std::string> out;
     for (const TForeignKey& k : keys) {
-        out.push_back(Describe(k.name, k.fields, k.pk_name));
+        out.push_back(Describe(k.name, k.fields, k.pk_name, k.enabled, k.validated));
     }
     return out;
 }
@@ -134,6 +145,9 @@ void ExpectSameTable(const TTableRec& actual, const TTableRec& expected) {
         EXPECT_EQ(a.is_null, e.is_null);
         EXPECT_EQ(a.default_.toStdString(), e.default_.toStdString());
         EXPECT_EQ(a.autoinc, e.autoinc);
+        EXPECT_EQ(a.char_used.toStdString(), e.char_used.toStdString());
+        EXPECT_FALSE(a.identity);
+        EXPECT_FALSE(a.is_virtual);
         EXPECT_TRUE(a.change_name.isEmpty());
     }
     EXPECT_EQ(Describe(actual.primary_key.name, actual.primary_key.column_names),
@@ -142,6 +156,9 @@ void ExpectSameTable(const TTableRec& actual, const TTableRec& expected) {
     EXPECT_EQ(Describe(actual.f_key), Describe(expected.f_key));
     EXPECT_EQ(actual.master_tables.join(u',').toStdString(),
               expected.master_tables.join(u',').toStdString());
+    // The NOT NULL checks are the columns' nullability; the key indexes come with the keys.
+    EXPECT_TRUE(actual.checks.isEmpty());
+    EXPECT_TRUE(actual.indexes.isEmpty());
     EXPECT_TRUE(actual.query_addi.isEmpty());
     EXPECT_TRUE(actual.file_copy.isEmpty());
 }
@@ -222,23 +239,40 @@ TEST_F(CatalogReaderTest, OldServerSwitchesPortionReadingOff) {
     EXPECT_EQ(result.tables.size(), 7);
 }
 
-TEST_F(CatalogReaderTest, NameNeedingQuotesStopsTheRead) {
+TEST_F(CatalogReaderTest, NameNeedingQuotesIsCounted) {
+    // The count statement quotes the name, as Oracle needs for a name in mixed case with a
+    // blank, and finds the table.
     Switch("quoted_table", "on");
     TStructRead result;
-    EXPECT_THROW(Read(kOraEmulSrc, result), TDbError);
-    // Built so far: every table, and the counts of those before the failing one.
+    Read(kOraEmulSrc, result);
     ASSERT_EQ(result.tables.size(), 8);
     EXPECT_EQ(result.tables[5].name, "ORDER_LINES");
     EXPECT_EQ(result.tables[5].rows, 7);
     EXPECT_EQ(result.tables[6].name, "Old Orders");
-    EXPECT_TRUE(result.tables[0].fields.isEmpty());
-    EXPECT_TRUE(result.types.isEmpty());
+    EXPECT_EQ(result.tables[6].rows, 0);
+    ASSERT_EQ(result.tables[6].fields.size(), 1);
+    EXPECT_EQ(result.tables[6].fields[0].name, "ID");
+    EXPECT_EQ(result.types.size(), 7);
+}
 
-    // The connection stays usable: the next try reads the schema once the table is gone.
-    Switch("quoted_table", "off");
+TEST_F(CatalogReaderTest, FailedStatementKeepsWhatWasRead) {
+    // A table listed in the dictionary that no query can read stops the read with the
+    // server's error; the connection stays usable for the next try.
+    ASSERT_TRUE(OraEmulExec("DROP TABLE skerrow_src.orders CASCADE").isEmpty());
+    TStructRead result;
+    EXPECT_THROW(Read(kOraEmulSrc, result), TDbError);
+    ASSERT_EQ(result.tables.size(), 7);
+    EXPECT_EQ(result.tables[3].name, "LINE_NOTES");
+    EXPECT_EQ(result.tables[3].rows, 2);
+    EXPECT_EQ(result.tables[4].name, "ORDERS");
+    EXPECT_EQ(result.tables[4].fields.size(), 7);
+    EXPECT_TRUE(result.tables[0].primary_key.name.isEmpty());
+    EXPECT_EQ(result.types.size(), 7);
+
+    ASSERT_TRUE(OraEmulLoad().isEmpty());
     ReadStructFrom(query_, 1, connect_text_, result);
     EXPECT_EQ(result.tables.size(), 7);
-    EXPECT_EQ(result.types.size(), 7);
+    EXPECT_EQ(result.tables[4].rows, 5);
 }
 
 TEST_F(CatalogReaderTest, SingleTableBetweenViewsAndViewsOnly) {
@@ -247,7 +281,7 @@ TEST_F(CatalogReaderTest, SingleTableBetweenViewsAndViewsOnly) {
     ASSERT_EQ(one.tables.size(), 1);
     ExpectSameTable(one.tables[0], T("ITEMS", 3,
                                      {F("ITEM_ID", "NUMBER", 10, false, 0, "", true),
-                                      F("LABEL", "VARCHAR2", 50, true)},
+                                      C(F("LABEL", "VARCHAR2", 50, true), "C")},
                                      {"PK_ITEMS", "(ITEM_ID)"}));
     EXPECT_EQ(one.types, QStringList({"NUMBER", "VARCHAR2"}));
 
@@ -263,24 +297,18 @@ TEST_F(CatalogReaderTest, OwnerTestFollowsTheConnectionString) {
     connect_text_ = OraEmulConnectString(kOraEmulSrc);
     connection_.SetConnectionString(connect_text_);
     connection_.Open();
-    // The user named in another letter case still passes; a text naming nobody drops every
-    // default, trigger and key, while tables, counts and columns stay.
+    // The user named in another letter case still passes; a text that names no user takes
+    // the session's, and reads the same defaults, triggers and keys.
     TStructRead result;
     ReadStructFrom(query_, 1, connect_text_.toUpper(), result);
     ExpectSameTable(result.tables[4], ExpectedSample()[4]);
 
     ReadStructFrom(query_, 1, QStringLiteral("Data Source=ORA_EMUL"), result);
-    ASSERT_EQ(result.tables.size(), 7);
-    EXPECT_EQ(result.tables[0].rows, 4);
-    EXPECT_EQ(result.tables[0].fields.size(), 10);
-    for (const TTableRec& t : result.tables) {
-        EXPECT_TRUE(t.primary_key.name.isEmpty());
-        EXPECT_TRUE(t.unique_key.isEmpty());
-        EXPECT_TRUE(t.f_key.isEmpty());
-        for (const TFieldRec& f : t.fields) {
-            EXPECT_TRUE(f.default_.isEmpty());
-            EXPECT_FALSE(f.autoinc);
-        }
+    EXPECT_EQ(result.owner, "skerrow_src");
+    const TTables expected = ExpectedSample();
+    ASSERT_EQ(result.tables.size(), expected.size());
+    for (qsizetype i = 0; i < expected.size(); ++i) {
+        ExpectSameTable(result.tables[i], expected[i]);
     }
 }
 

@@ -8,6 +8,7 @@
 #include <QTemporaryDir>
 
 #include "db/connect_string_builder.h"
+#include "db/connection_string.h"
 #include "db/odbc.h"
 #include "db/server_kind.h"
 #include "ora_emulation.h"
@@ -111,6 +112,50 @@ TEST(OdbcList, OnlyPostgresDrivers) {
 
     WriteFile(dir.filePath("odbc.ini"), "");
     EXPECT_TRUE(LoadOdbcList().isEmpty());
+}
+
+// Of several installed Oracle drivers the newest is taken, and when its library does not load,
+// the message says which driver, which file and what else to check.
+TEST(OracleDriver, NewestIsTakenAndAFailedLoadNamesWhatToCheck) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    WriteFile(dir.filePath("odbcinst.ini"),
+              "[PostgreSQL Unicode]\n"
+              "Driver = /usr/lib/x86_64-linux-gnu/odbc/psqlodbcw.so\n"
+              "\n"
+              "[Oracle 19 ODBC driver]\n"
+              "Driver = /nonexistent/instantclient_19_3/libsqora.so.19.1\n"
+              "\n"
+              "[Oracle in instantclient_21_12]\n"
+              "Driver = /nonexistent/instantclient_21_12/libsqora.so.21.1\n"
+              "\n"
+              "[Oracle in instantclient_21_9]\n"
+              "Driver = /nonexistent/instantclient_21_9/libsqora.so.21.1\n");
+    WriteFile(dir.filePath("odbc.ini"), "");
+    qputenv("ODBCSYSINI", dir.path().toLocal8Bit());
+    qputenv("ODBCINI", dir.filePath("odbc.ini").toLocal8Bit());
+
+    const TOdbcInstalled installed = InstalledOdbc();
+    EXPECT_EQ(installed.drivers.size(), 4);
+    EXPECT_EQ(installed.driver_libraries.value(QStringLiteral("Oracle in instantclient_21_12")),
+              "/nonexistent/instantclient_21_12/libsqora.so.21.1");
+
+    TDbConnection connection;
+    connection.SetConnectionString(
+        QStringLiteral("Provider=OraOLEDB.Oracle.1;Persist Security Info=False;User ID=hr;"
+                       "Data Source=dbhost:1521/ORCLPDB1;Password=secret"));
+    try {
+        connection.Open();
+        ADD_FAILURE() << "opened without a driver library";
+    } catch (const TDbError& e) {
+        for (const char* part : {"«Oracle in instantclient_21_12»",
+                                 "/nonexistent/instantclient_21_12/libsqora.so.21.1", "libaio",
+                                 "odbcinst.ini", "LD_LIBRARY_PATH"}) {
+            EXPECT_TRUE(e.Message().contains(QString::fromUtf8(part))) << part << "\n"
+                                                                       << e.Message().toStdString();
+        }
+    }
+    EXPECT_FALSE(connection.Connected());
 }
 
 class OraTimeFormatTest : public ConnectionsTest {

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <QSet>
+
 #include "db/odbc.h"
 #include "testbed.h"
 
@@ -63,6 +65,48 @@ TEST_F(OdbcParams, TypedValuesCompareAsTheirColumnsType) {
     const QString long_text(9000, u'ж');
     query_.SetParamText(QStringLiteral("t"), long_text);
     EXPECT_EQ(Column("SELECT length(:t)"), QStringList({"9000"}));
+}
+
+// A date-time in the fields' text form binds exactly: microseconds, eras and offsets, so that a
+// key read from a row finds that row again.
+TEST_F(OdbcParams, DateTimeTextsBindExactly) {
+    Exec("CREATE TABLE t6 (d timestamp(6), z timestamptz)");
+    Exec(
+        "INSERT INTO t6 VALUES ('2024-01-05 10:07:09.123456', '2024-01-05 10:07:09.5+03'),"
+        " ('0044-03-15 12:00:00.000001 BC', '0044-03-15 12:00:00+00 BC'),"
+        " ('2024-01-05 00:00:00', NULL)");
+    query_.SetText(QStringLiteral("SELECT d, z FROM t6"));
+    query_.Open();
+    QStringList keys;
+    QStringList zoned;
+    for (; !query_.Eof(); query_.Next()) {
+        keys << query_.Field(0).AsString();
+        zoned << query_.Field(1).AsString();
+    }
+    query_.Close();
+    // The rows in their order: each key finds its own row, and the rows after it.
+    const QStringList ordered = {"0044-03-15 12:00:00.000001 BC", "2024-01-05",
+                                 "2024-01-05 10:07:09.123456"};
+    EXPECT_EQ(QSet<QString>(keys.begin(), keys.end()),
+              QSet<QString>(ordered.begin(), ordered.end()));
+    query_.SetParamCheck(true);
+    for (qsizetype i = 0; i < ordered.size(); ++i) {
+        query_.SetParamDateTimeText(QStringLiteral("d"), ordered[i]);
+        EXPECT_EQ(Column("SELECT count(*) FROM t6 WHERE d = :d"), QStringList({"1"}))
+            << ordered[i].toStdString();
+        EXPECT_EQ(Column("SELECT count(*) FROM t6 WHERE d > :d"),
+                  QStringList({QString::number(ordered.size() - 1 - i)}))
+            << ordered[i].toStdString();
+    }
+    for (const QString& value : zoned.mid(0, 2)) {
+        query_.SetParamDateTimeText(QStringLiteral("z"), value);
+        EXPECT_EQ(Column("SELECT count(*) FROM t6 WHERE z = :z"), QStringList({"1"}))
+            << value.toStdString();
+    }
+    query_.SetParamDateTimeText(QStringLiteral("z"), QStringLiteral("2024-01-05 10:07:09.5+03:00"));
+    EXPECT_EQ(Column("SELECT count(*) FROM t6 WHERE z = :z"), QStringList({"1"}));
+    EXPECT_THROW(query_.SetParamDateTimeText(QStringLiteral("d"), QStringLiteral("05.01.2024")),
+                 TConvertError);
 }
 
 TEST_F(OdbcParams, RowsReachTheServerOnlyWithTheCommit) {

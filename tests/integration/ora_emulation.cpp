@@ -98,9 +98,14 @@ QString OraEmulExec(const QString& sql) {
     return RunPsql({"-d", "ora_src", "-c", sql});
 }
 
-QString OraEmulConnectString(const TOraEmulUser& user) {
+QString OraEmulConnectString(const TOraEmulUser& user, const char* dsn) {
     return QStringLiteral(
                "Provider=OraOLEDB.Oracle.1;Persist Security Info=False;User ID=%1;"
-               "Data Source=ORA_EMUL;Password=%2")
-        .arg(QLatin1String(user.user), QLatin1String(user.password));
+               "Data Source=%3;Password=%2")
+        .arg(QLatin1String(user.user), QLatin1String(user.password), QLatin1String(dsn));
+}
+
+QString OraEmulConnectStringWithoutUser(const char* dsn) {
+    return QStringLiteral("Provider=OraOLEDB.Oracle.1;Persist Security Info=False;Data Source=") +
+           QLatin1String(dsn);
 }

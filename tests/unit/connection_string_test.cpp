@@ -2,7 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <QFile>
+#include <QRegularExpression>
+
 #include "db/connection_string.h"
+#include "db/odbc.h"
 #include "db/odbc_statement.h"
 #include "util/error.h"
 
@@ -173,4 +177,101 @@ TEST(SqlParams, NamedTokensOutsideLiteralsBecomePositional) {
         TOdbcStatement::PositionalParams(QStringLiteral("SELECT 'it''s :x', a := 1, :"), &names),
         "SELECT 'it''s :x', a := 1, :");
     EXPECT_TRUE(names.isEmpty());
+}
+
+TEST(ConnectString, NewestOracleDriverIsTaken) {
+    EXPECT_EQ(NewestOracleDriver({"PostgreSQL Unicode", "Oracle 12 ODBC driver",
+                                  "Oracle in instantclient_21_9", "Oracle in instantclient_21_12",
+                                  "Oracle 19 ODBC driver", "Oracle ODBC Driver 64-bit"}),
+              "Oracle in instantclient_21_12");
+    EXPECT_EQ(NewestOracleDriver({"Microsoft ODBC for Oracle", "Oracle in OraClient12Home1",
+                                  "Oracle in OraDB11g_home2"}),
+              "Oracle in OraClient12Home1");
+    // Equal versions: the first listed.
+    EXPECT_EQ(NewestOracleDriver({"ORACLE 19 a", "Oracle 19 b"}), "ORACLE 19 a");
+    EXPECT_EQ(NewestOracleDriver({"PostgreSQL Unicode"}), "");
+
+    TOdbcInstalled installed;
+    installed.drivers = {"Oracle 19 ODBC driver", "Oracle in instantclient_21_12"};
+    installed.data_sources = {{"ORA19", "Oracle 19 ODBC driver"}};
+    const TOdbcTranslation by_driver = TranslateConnect(
+        QStringLiteral("Provider=MSDAORA.1;Password=p;User ID=u;Data Source=db:1521/S"), installed);
+    EXPECT_TRUE(by_driver.oracle_form);
+    EXPECT_EQ(by_driver.oracle_driver, "Oracle in instantclient_21_12");
+    EXPECT_EQ(by_driver.odbc, "DRIVER={Oracle in instantclient_21_12};DBQ=db:1521/S;UID=u;PWD=p");
+    const TOdbcTranslation by_dsn = TranslateConnect(
+        QStringLiteral("Provider=MSDAORA.1;Password=p;User ID=u;Data Source=ora19"), installed);
+    EXPECT_TRUE(by_dsn.oracle_form);
+    EXPECT_EQ(by_dsn.oracle_driver, "");
+    EXPECT_FALSE(
+        TranslateConnect(QStringLiteral("Provider=MSDASQL;Data Source=PG"), installed).oracle_form);
+
+    // The missing driver names what to check.
+    const QString missing = ErrorOf(QStringLiteral("Provider=MSDAORA.1;User ID=u;Data Source=X"));
+    for (const char* word : {"Instant Client Basic", "ODBC", "odbcinst.ini", "libaio"}) {
+        EXPECT_TRUE(missing.contains(QLatin1String(word))) << word;
+    }
+}
+
+// The README's section on Oracle: its example strings translate as it says, with the driver of
+// its odbcinst.ini entry and the data source it names.
+TEST(ConnectString, ReadmeExamplesTranslateAsDocumented) {
+    QFile file(QStringLiteral(SKERROW_FIXTURES_DIR "/../../README.md"));
+    ASSERT_TRUE(file.open(QIODevice::ReadOnly | QIODevice::Text));
+    const QString readme = QString::fromUtf8(file.readAll());
+    const qsizetype start = readme.indexOf(QStringLiteral("## Connecting to Oracle"));
+    ASSERT_GE(start, 0);
+    const qsizetype end = readme.indexOf(QStringLiteral("\n## "), start + 1);
+    const QString section = readme.mid(start, end < 0 ? -1 : end - start);
+
+    TOdbcInstalled installed;
+    installed.drivers = {"PostgreSQL Unicode"};
+    const QRegularExpression entry(QStringLiteral("^ {4}\\[([^\\]]+)\\]$"),
+                                   QRegularExpression::MultilineOption);
+    for (auto it = entry.globalMatch(section); it.hasNext();) {
+        installed.drivers << it.next().captured(1);
+    }
+    ASSERT_EQ(installed.drivers.size(), 2) << "one odbcinst.ini entry";
+    const QRegularExpression dsn(QStringLiteral("`\\[(\\w+)\\]` with `Driver = ([^`]+)`"));
+    const QRegularExpressionMatch dsn_match = dsn.match(section.simplified());
+    ASSERT_TRUE(dsn_match.hasMatch());
+    installed.data_sources = {{dsn_match.captured(1), dsn_match.captured(2)}};
+    EXPECT_EQ(dsn_match.captured(2), installed.drivers[1]);
+
+    const QStringList lines = section.split(u'\n');
+    int examples = 0;
+    for (qsizetype i = 0; i + 1 < lines.size(); ++i) {
+        const QString line = lines[i].trimmed();
+        if (!line.startsWith(QStringLiteral("Provider="))) {
+            continue;
+        }
+        const QString next = lines[i + 1].trimmed();
+        ASSERT_TRUE(next.startsWith(QStringLiteral("-> "))) << line.toStdString();
+        EXPECT_EQ(TranslateConnectString(line, installed), next.mid(3)) << line.toStdString();
+        ++examples;
+    }
+    EXPECT_EQ(examples, 3);
+    EXPECT_TRUE(section.contains(QStringLiteral("AMERICAN_AMERICA.AL32UTF8")));
+}
+
+TEST(OracleClientEnvironment, NlsLangIsUtf8) {
+    const QByteArray saved = qgetenv("NLS_LANG");
+    const bool had = qEnvironmentVariableIsSet("NLS_LANG");
+    qunsetenv("NLS_LANG");
+    PrepareOracleClientEnvironment();
+    EXPECT_EQ(qgetenv("NLS_LANG"), "AMERICAN_AMERICA.AL32UTF8");
+    qputenv("NLS_LANG", "RUSSIAN_RUSSIA.AL32UTF8");
+    PrepareOracleClientEnvironment();
+    EXPECT_EQ(qgetenv("NLS_LANG"), "RUSSIAN_RUSSIA.AL32UTF8");
+    qputenv("NLS_LANG", "RUSSIAN_RUSSIA.CL8MSWIN1251");
+    PrepareOracleClientEnvironment();
+    EXPECT_EQ(qgetenv("NLS_LANG"), "RUSSIAN_RUSSIA.AL32UTF8");
+    qputenv("NLS_LANG", "_RUSSIA.cl8mswin1251");
+    PrepareOracleClientEnvironment();
+    EXPECT_EQ(qgetenv("NLS_LANG"), "_RUSSIA.AL32UTF8");
+    if (had) {
+        qputenv("NLS_LANG", saved);
+    } else {
+        qunsetenv("NLS_LANG");
+    }
 }

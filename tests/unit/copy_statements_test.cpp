@@ -173,27 +173,125 @@ TEST(CopyStatements, ColumnsFoundAsTheRowSetFindsThem) {
     EXPECT_EQ(BuildInsert(TInsertForm::Values, table, none, 10, options, params).rows, 0);
 }
 
-TEST(CopyStatements, ReadingQueriesAndForms) {
+TFieldRec Nullable(const QString& name, const QString& type) {
+    TFieldRec field = Column(name, type);
+    field.is_null = true;
+    return field;
+}
+
+TEST(CopyStatements, PortionsFollowTheKeyAndKeepTheAddition) {
     TTableRec table = TableT();
-    table.primary_key.column_names = "(ID)";
-    EXPECT_EQ(PortionQueryLines(table, 0, 100000),
-              QStringList({"SELECT * FROM T", "", "ORDER BY ID",
-                           "OFFSET 0 ROWS FETCH NEXT 100000 ROWS ONLY"}));
-    EXPECT_EQ(PortionQueryLines(table, 200000, 100000).last(),
-              "OFFSET 200000 ROWS FETCH NEXT 100000 ROWS ONLY");
-    table.query_addi = "where x=1 order by name";
-    EXPECT_EQ(PortionQueryLines(table, 0, 0),
-              QStringList({"SELECT * FROM T", "where x=1 order by name"}));
-    EXPECT_FALSE(UsesWholeTableReader(table, 0));
-    table.query_addi = "WHERE X=1";
-    EXPECT_TRUE(UsesWholeTableReader(table, 0));
-    EXPECT_FALSE(UsesWholeTableReader(table, 10));
+    table.primary_key = {QStringLiteral("PK_T"), QStringLiteral("(ID)"), true};
+    TReadPlan plan = PlanReading(table, 100000);
+    ASSERT_EQ(plan.mode, TReadMode::KeyPortions);
+    TReadQuery first = ReadQuery(table, plan, {}, 100000);
+    EXPECT_EQ(first.lines,
+              QStringList({"SELECT * FROM T", "", "ORDER BY ID", "FETCH NEXT 100000 ROWS ONLY"}));
+    EXPECT_TRUE(first.params.isEmpty());
+    // The next portion starts after the last key, whatever lies before it now.
+    TReadQuery next = ReadQuery(table, plan, {"200000"}, 100000);
+    EXPECT_EQ(next.lines[0], "SELECT * FROM (SELECT * FROM T WHERE (ID > :skerrow_key1)) T");
+    EXPECT_EQ(next.lines.mid(1), QStringList({"", "ORDER BY ID", "FETCH NEXT 100000 ROWS ONLY"}));
+    EXPECT_EQ(next.params, (QList<TKeyParam>{{"skerrow_key1", TKeyType::Number, "200000"}}));
+    // Without paging the rest of the table comes in one query, still in key order.
+    EXPECT_EQ(ReadQuery(table, plan, {"7"}, 0).lines.last(), "ORDER BY ID");
+
+    // A composite key over text, a number and a date: no row-value comparison, text as a
+    // literal, the others bound.
+    TTableRec lines;
+    lines.name = "Order Lines";
+    lines.fields = {Column("GRP", "VARCHAR2"), Column("SEQ", "NUMBER"), Column("D", "DATE"),
+                    Nullable("NOTE", "VARCHAR2")};
+    lines.primary_key = {QStringLiteral("PK_OL"), QStringLiteral("(GRP,SEQ,D)"), true};
+    plan = PlanReading(lines, 10);
+    next = ReadQuery(lines, plan, {"it's", "5", "2024-01-05 10:07:09"}, 10);
+    EXPECT_EQ(next.lines[0],
+              "SELECT * FROM (SELECT * FROM \"Order Lines\" WHERE (GRP >= 'it''s' AND (GRP > "
+              "'it''s' OR SEQ >= :skerrow_key2 AND (SEQ > :skerrow_key2 OR D > :skerrow_key3)))) "
+              "\"Order Lines\"");
+    EXPECT_EQ(next.lines[2], "ORDER BY GRP,SEQ,D");
+    EXPECT_EQ(next.params.size(), 2);
+
+    // Additions: WHERE and AND both keep working, on the rows after the key whatever their
+    // own ORs; an addition with ORDER BY reads the table in one pass in its own order.
+    table.query_addi = "WHERE NAME = 'a' OR NAME = 'b'";
+    EXPECT_EQ(
+        ReadQuery(table, PlanReading(table, 5), {"9"}, 5).lines,
+        QStringList({"SELECT * FROM (SELECT * FROM T WHERE (ID > :skerrow_key1)) T",
+                     "WHERE NAME = 'a' OR NAME = 'b'", "ORDER BY ID", "FETCH NEXT 5 ROWS ONLY"}));
+    table.query_addi = "  and NAME <> 'a' OR ID = 3";
+    EXPECT_EQ(ReadQuery(table, PlanReading(table, 5), {}, 5).lines,
+              QStringList({"SELECT * FROM T", "WHERE 1=1", "  and NAME <> 'a' OR ID = 3",
+                           "ORDER BY ID", "FETCH NEXT 5 ROWS ONLY"}));
+    table.query_addi = "ANDERSON_FLAG = 1";  // a word, not the key word
+    EXPECT_EQ(ReadQuery(table, PlanReading(table, 5), {}, 5).lines[1], "ANDERSON_FLAG = 1");
+    table.query_addi = "where ID > 1 order by NAME";
+    plan = PlanReading(table, 5);
+    EXPECT_EQ(plan.mode, TReadMode::OnePassQuery);
+    EXPECT_TRUE(plan.why_no_key.contains("ORDER BY"));
+    EXPECT_EQ(ReadQuery(table, plan, {}, 5).lines,
+              QStringList({"SELECT * FROM T", "where ID > 1 order by NAME"}));
+
+    // Without a key: never paged; the whole-table reader unless there is an addition to apply.
+    TTableRec keyless = TableT();
+    EXPECT_EQ(PlanReading(keyless, 100000).mode, TReadMode::WholeTable);
+    keyless.query_addi = "WHERE ID > 0";
+    EXPECT_EQ(PlanReading(keyless, 100000).mode, TReadMode::OnePassQuery);
+    EXPECT_EQ(ReadQuery(keyless, PlanReading(keyless, 100000), {}, 100000).lines,
+              QStringList({"SELECT * FROM T", "WHERE ID > 0"}));
+    EXPECT_EQ(PlanReading(keyless, 0).mode, TReadMode::WholeTable);
 
     EXPECT_EQ(InsertFormFor(kDbOracle, "Oracle Database 19c Enterprise Edition Release 19.0"),
               TInsertForm::InsertAll);
     EXPECT_EQ(InsertFormFor(kDbOracle, "Oracle Database 23ai Free Release 23.0.0.0.0"),
               TInsertForm::Values);
     EXPECT_EQ(InsertFormFor(kDbPostgres, "Oracle Database 11g"), TInsertForm::Values);
+}
+
+TEST(CopyStatements, OnlyAKeyThatOrdersEveryRowUniquelyIsUsed) {
+    TTableRec table;
+    table.name = "T";
+    table.fields = {Column("ID", "NUMBER"), Nullable("CODE", "VARCHAR2"), Column("K", "CHAR"),
+                    Column("R", "FLOAT"), Column("N", "NVARCHAR2")};
+    QString why;
+    EXPECT_FALSE(ChoosePagingKey(table, &why).Usable());
+    EXPECT_EQ(why, "нет первичного ключа; нет уникального ключа");
+
+    // A primary key Oracle does not enforce may repeat values; a unique key must be enabled,
+    // validated and over NOT NULL columns of types that compare exactly.
+    table.primary_key = {QStringLiteral("PK_T"), QStringLiteral("(ID)"), false};
+    table.unique_key = {{"UK_OFF", "(ID)", false, true},
+                        {"UK_NOVAL", "(ID)", true, false},
+                        {"UK_NULL", "(CODE)", true, true},
+                        {"UK_FLOAT", "(R)", true, true},
+                        {"UK_OK", "(K,N)", true, true}};
+    const TPagingKey key = ChoosePagingKey(table, &why);
+    EXPECT_EQ(key.constraint, "UK_OK");
+    EXPECT_EQ(key.columns, QStringList({"K", "N"}));
+    EXPECT_EQ(key.types, (QList<TKeyType>{TKeyType::Text, TKeyType::NationalText}));
+    table.unique_key.removeLast();
+    EXPECT_FALSE(ChoosePagingKey(table, &why).Usable());
+    EXPECT_EQ(why,
+              "первичный ключ PK_T включён без проверки строк (NOVALIDATE); уникальный ключ "
+              "UK_OFF отключён; уникальный ключ UK_NOVAL включён без проверки строк "
+              "(NOVALIDATE); столбец CODE уникального ключа UK_NULL допускает NULL; столбец R "
+              "ключа UK_FLOAT имеет тип FLOAT, значения которого нельзя сравнивать точно");
+
+    // A validated primary key wins; its columns may be renamed in the target.
+    table.primary_key.validated = true;
+    table.fields[0].change_name = "NEW_ID";
+    const TPagingKey pk = ChoosePagingKey(table);
+    EXPECT_EQ(pk.columns, QStringList({"ID"}));
+    EXPECT_EQ(pk.target_columns, QStringList({"NEW_ID"}));
+
+    // On the target the key is named as there, text compared byte-wise on PostgreSQL.
+    QList<TKeyParam> params;
+    const TPagingKey uk = key;
+    EXPECT_EQ(KeyAfterCondition(TargetKeyTerms(kDbPostgres, uk, {"x", "ж"}, params, "p")),
+              "(K COLLATE \"C\" >= 'x' AND (K COLLATE \"C\" > 'x' OR N COLLATE \"C\" > 'ж'))");
+    EXPECT_EQ(KeyEqualCondition(TargetKeyTerms(kDbOracle, uk, {"x", "ж"}, params, "p")),
+              "(K = 'x' AND N = N'ж')");
+    EXPECT_TRUE(params.isEmpty());
 }
 
 TEST(CopyStatements, SequencesBulkLoadAndLoaderArguments) {
@@ -212,11 +310,37 @@ TEST(CopyStatements, SequencesBulkLoadAndLoaderArguments) {
     ASSERT_TRUE(IsAutoincrement(orders, seq, field));
     EXPECT_EQ(seq, "ORDERS_ID_SEQ");
     EXPECT_EQ(field, "ID");
-    EXPECT_EQ(PgSetvalSql(seq, field, orders.name),
-              "SELECT setval('ORDERS_ID_SEQ',MAX(ID)) FROM ORDERS");
+    EXPECT_EQ(PgSetvalSql(orders.name, field),
+              "SELECT setval(pg_get_serial_sequence('ORDERS', 'id'), CAST(GREATEST(MAX(ID), 0) + "
+              "1 AS bigint), false) FROM ORDERS");
+    // A quoted name goes into the first argument with its quotes, into the second as stored.
+    EXPECT_EQ(PgSetvalSql("Old Orders", "Id"),
+              "SELECT setval(pg_get_serial_sequence('\"Old Orders\"', 'Id'), "
+              "CAST(GREATEST(MAX(\"Id\"), 0) + 1 AS bigint), false) FROM \"Old Orders\"");
     EXPECT_EQ(OraMaxSql(field, orders.name), "SELECT MAX(ID) FROM ORDERS");
     EXPECT_EQ(OraRestartSql(orders.name, 1042),
               "ALTER SEQUENCE SEQ_ORDERS RESTART START WITH 1042");
+    // Before 18c there is no RESTART: a one-off increment moves the sequence.
+    EXPECT_TRUE(OraCanRestartSequence("Oracle Database 18c Express Edition Release 18.0.0.0.0"));
+    EXPECT_FALSE(OraCanRestartSequence("Oracle Database 12c Enterprise Edition Release 12.2"));
+    EXPECT_FALSE(OraCanRestartSequence(""));
+    EXPECT_EQ(OraNextvalSql(orders.name), "SELECT SEQ_ORDERS.NEXTVAL FROM dual");
+    EXPECT_EQ(OraIncrementSql(orders.name, 1036), "ALTER SEQUENCE SEQ_ORDERS INCREMENT BY 1036");
+    TTableRec identity;
+    identity.fields = {Column("N", "NUMBER")};
+    identity.fields[0].identity = true;
+    QString column;
+    EXPECT_TRUE(PgSerialColumn(identity, column));
+    EXPECT_EQ(column, "N");
+    // One rule with the script: the identity column is the one a generator feeds.
+    identity.name = "EVENTS";
+    EXPECT_TRUE(IsAutoincrement(identity, seq, field));
+    EXPECT_EQ(field, "N");
+    EXPECT_EQ(OraIdentityRestartSql("EVENTS", "N"),
+              "ALTER TABLE EVENTS MODIFY (N GENERATED BY DEFAULT AS IDENTITY (START WITH LIMIT "
+              "VALUE))");
+    EXPECT_EQ(OraRestartSql("Order Notes", 5),
+              "ALTER SEQUENCE \"SEQ_Order Notes\" RESTART START WITH 5");
 
     TTableRec plain;
     plain.fields = {Column("ID", "number", true), Column("N", "NUMBER")};
@@ -304,4 +428,31 @@ TEST(CopyStatements, OracleLoaderReadsItsLoginFromAPrivateFileThatGoes) {
     // Gone also when the loader cannot start.
     EXPECT_THROW(RunOracleLoader(dir.filePath("none"), par_file, "U", "p", "DB", table), TError);
     EXPECT_FALSE(QFile::exists(par_file));
+}
+
+TEST(CopyStatements, LoaderVerdict) {
+    QTemporaryDir dir;
+    ASSERT_TRUE(dir.isValid());
+    const QStringList args =
+        LoaderArguments(dir.filePath("param_loader.tmp"), dir.filePath("T.ctl"), "T");
+    EXPECT_EQ(CheckLoaderRun({0, false, {}}, "sqlldr", args, "T"), 0);
+    // Rows rejected: a warning with their count, the records of the bad file.
+    EXPECT_EQ(CheckLoaderRun({2, false, {}}, "sqlldr", args, "T"), -1);
+    QFile bad(dir.filePath("T.log"));
+    ASSERT_TRUE(bad.open(QIODevice::WriteOnly));
+    bad.write("1,a\n2,b\n3,c");
+    bad.close();
+    EXPECT_EQ(CheckLoaderRun({2, false, {}}, "sqlldr", args, "T"), 3);
+    // A failed run stops the copy with what the loader said.
+    for (const TLoaderRun& run : {TLoaderRun{1, false, "SQL*Loader-350: Syntax error"},
+                                  TLoaderRun{3, false, "ORA-01017: invalid username/password"},
+                                  TLoaderRun{0, true, "killed"}}) {
+        try {
+            CheckLoaderRun(run, "sqlldr", args, "T");
+            ADD_FAILURE() << run.exit_code;
+        } catch (const TError& e) {
+            EXPECT_TRUE(e.Message().contains(run.output)) << e.Message().toStdString();
+            EXPECT_TRUE(e.Message().contains("таблицу T")) << e.Message().toStdString();
+        }
+    }
 }

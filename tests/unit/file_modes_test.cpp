@@ -62,7 +62,7 @@ TEST_P(FileModes, PrivateFilesAreTheOwnersWhateverTheUmask) {
     TDbQuery query_from(from);
     TDbTable table_from(from);
     TDbQuery query_to(to);
-    TCopyEngine engine(tables, query_from, table_from, to, query_to);
+    TCopyEngine engine(tables, from, query_from, table_from, to, query_to);
     const QString log = Path("Skerrow.log");
     MakeWide(log);
     engine.SaveLog(log);
