@@ -8,6 +8,7 @@
 #include "db/sql_text.h"
 #include "ddl/target_names.h"
 #include "ddl/type_mapping.h"
+#include "transfer/copy_statements.h"
 #include "util/error.h"
 #include "util/text_utils.h"
 #include "verify/canonical_value.h"
@@ -84,19 +85,20 @@ void CheckTable(const TTableRec& table, const TPreflightOptions& options, const 
                 QList<TFinding>& out) {
     const TNameCheck name_check{names, options.db_to};
 
-    QString key;
-    QString why_not;
-    if (HasPagingKey(table, &key, &why_not)) {
-        out.append(
-            {TSeverity::Info, table.name, QString(),
-             QStringLiteral("строк: %1; копируется частями по ключу %2").arg(table.rows).arg(key)});
+    // The copy's own plan for the table, so that what is said here is what the copy does.
+    const TReadPlan plan = PlanReading(table, options.portion_read);
+    if (plan.mode == TReadMode::KeyPortions) {
+        out.append({TSeverity::Info, table.name, QString(),
+                    QStringLiteral("строк: %1; копируется частями по ключу %2")
+                        .arg(table.rows)
+                        .arg(plan.key.constraint)});
     } else {
         out.append({TSeverity::Warning, table.name, QString(),
                     QStringLiteral("строк: %1; нет ключа для чтения частями (%2): таблица "
                                    "копируется за один проход, а после паузы или сбоя ее "
                                    "копирование начинается заново")
                         .arg(table.rows)
-                        .arg(why_not)});
+                        .arg(plan.why_no_key)});
     }
     CheckName(name_check, table, QString(), table.name, out);
 
@@ -195,9 +197,9 @@ QList<TProbe> PlanProbes(const TTableRec& table, const TPreflightOptions& option
                 options.db_to == kDbPostgres
                     ? target == QLatin1String("INTEGER") || target == QLatin1String("BIGINT")
                     : target.startsWith(QLatin1String("NUMBER(")) && !target.contains(u',');
-            // A profile read with the structure already knows the data.
-            const bool profiled = field.profile.read;
-            if (integer_target && !profiled &&
+            // Probed also when the structure read profiled it: the type was chosen from the data
+            // as they stood then, and rows added since may not fit it.
+            if (integer_target &&
                 (field.size > SafeDigits(target, options.db_to) || field.size >= 38)) {
                 probes.append({&field, TProbeKind::Number, target});
             }
@@ -298,7 +300,7 @@ void JudgeRow(const TTableRec& table, const QList<TProbe>& probes, const TDbQuer
 
 // What the profile read with the structure says, for the columns no query asks about.
 void JudgeProfiles(const TTableRec& table, const TPreflightOptions& options, const TSqlNames& names,
-                   QList<TFinding>& out) {
+                   const QSet<const TFieldRec*>& probed, QList<TFinding>& out) {
     TColumnContext context;
     context.db_from = kDbOracle;
     context.db_to = options.db_to;
@@ -309,7 +311,7 @@ void JudgeProfiles(const TTableRec& table, const TPreflightOptions& options, con
         options.int_type_index == 0 ? QStringLiteral("BIGINT") : QStringLiteral("INTEGER");
     for (const TFieldRec& field : table.fields) {
         if (field.data_type != QLatin1String("NUMBER") || field.scale > 0 || !field.profile.read ||
-            field.profile.max_abs.isEmpty() || field.is_virtual) {
+            field.profile.max_abs.isEmpty() || field.is_virtual || probed.contains(&field)) {
             continue;
         }
         TNumberFigures figures;
@@ -336,9 +338,16 @@ QList<TFinding> RunPreflight(const TTables& tables, const TPreflightOptions& opt
     for (const TTableRec& table : tables) {
         QList<TFinding> own;
         CheckTable(table, options, names, own);
-        JudgeProfiles(table, options, names, own);
         const QList<TProbe> probes = PlanProbes(table, options, names);
-        if (query_from != nullptr && table.rows > 0 && !probes.isEmpty()) {
+        const bool probe = query_from != nullptr && table.rows > 0 && !probes.isEmpty();
+        QSet<const TFieldRec*> probed;
+        for (const TProbe& p : probes) {
+            if (probe && p.kind == TProbeKind::Number) {
+                probed.insert(p.field);
+            }
+        }
+        JudgeProfiles(table, options, names, probed, own);
+        if (probe) {
             const QString sql = ProbeSql(table, probes);
             try {
                 query_from->Clear();

@@ -28,7 +28,9 @@ struct TFinding {
 
 struct TPreflightOptions {
     int db_to = kDbPostgres;
-    int int_type_index = 0;  // the integer width choice of the settings page
+    int int_type_index = 0;   // the integer width choice of the settings page
+    qint64 portion_read = 0;  // the copy's portion size: with a query addition it decides
+                              // whether a keyless table is read through the query
     // PostgreSQL key words of the target server; empty: the kept list.
     QSet<QString> pg_reserved_words = {};
 };
@@ -47,12 +49,6 @@ QList<TFinding> RunPreflight(const TTables& tables, const TPreflightOptions& opt
                              TDbQuery* query_from);
 
 int CountFindings(const QList<TFinding>& findings, TSeverity severity);
-
-// True when the copy can read the table in portions by a key: its validated primary key, else
-// an enabled and validated unique key over NOT NULL columns, whose columns are all copied and
-// of types that compare exactly (numbers, text, dates). Otherwise why_not says why. This is
-// the copy's own rule, kept here until the copy engine offers it.
-bool HasPagingKey(const TTableRec& table, QString* key_name, QString* why_not);
 
 // --- Judging the figures of one column (used by RunPreflight) --------------------------------
 

@@ -95,42 +95,6 @@ int CompareDates(const TDateKey& a, const TDateKey& b) {
     return a.rest < b.rest ? -1 : (a.rest > b.rest ? 1 : 0);
 }
 
-bool ExactKeyType(const TFieldRec& field) {
-    const QString type = UpperLatin(field.data_type);
-    return type == QLatin1String("NUMBER") || type == QLatin1String("INTEGER") ||
-           type == QLatin1String("VARCHAR2") || type == QLatin1String("VARCHAR") ||
-           type == QLatin1String("CHAR") || type == QLatin1String("NVARCHAR2") ||
-           type == QLatin1String("NCHAR") || type == QLatin1String("DATE") ||
-           (type.startsWith(QLatin1String("TIMESTAMP")) && !type.contains(QLatin1String("ZONE")));
-}
-
-// Empty when the columns of the list can carry the key, else why not.
-QString KeyColumnsProblem(const TTableRec& table, const QString& constraint, const QString& list,
-                          bool need_not_null) {
-    const QStringList columns = SplitKeyList(list);
-    if (columns.isEmpty()) {
-        return QStringLiteral("список столбцов ключа %1 не прочитан").arg(constraint);
-    }
-    for (const QString& column : columns) {
-        const auto it = std::find_if(table.fields.begin(), table.fields.end(),
-                                     [&](const TFieldRec& f) { return f.name == column; });
-        if (it == table.fields.end() || it->is_virtual) {
-            return QStringLiteral("столбец %1 ключа %2 не переносится").arg(column, constraint);
-        }
-        if (need_not_null && it->is_null) {
-            return QStringLiteral("столбец %1 уникального ключа %2 допускает NULL")
-                .arg(column, constraint);
-        }
-        if (!ExactKeyType(*it)) {
-            return QStringLiteral(
-                       "столбец %1 ключа %2 имеет тип %3, значения которого нельзя "
-                       "сравнивать точно")
-                .arg(column, constraint, it->data_type);
-        }
-    }
-    return QString();
-}
-
 }  // namespace
 
 QString SeverityText(TSeverity severity) {
@@ -191,50 +155,6 @@ QString FormatBytes(qint64 bytes) {
     }
     return QString::number(value, 'f', 1).replace(u'.', u',') + u' ' +
            QString::fromUtf8(kUnits[unit]);
-}
-
-bool HasPagingKey(const TTableRec& table, QString* key_name, QString* why_not) {
-    QStringList reasons;
-    const TPrimaryKey& pk = table.primary_key;
-    if (pk.column_names.isEmpty()) {
-        reasons << QStringLiteral("нет первичного ключа");
-    } else if (!pk.validated) {
-        // Rows that break an unvalidated key may share a key value, and reading "after the
-        // last key" would pass over the rest of them.
-        reasons << QStringLiteral("первичный ключ %1 включен без проверки строк (NOVALIDATE)")
-                       .arg(pk.name);
-    } else if (const QString why = KeyColumnsProblem(table, pk.name, pk.column_names, false);
-               !why.isEmpty()) {
-        reasons << why;
-    } else {
-        if (key_name != nullptr) {
-            *key_name = pk.name;
-        }
-        return true;
-    }
-    for (const TUniqueKey& uk : table.unique_key) {
-        if (!uk.enabled) {
-            reasons << QStringLiteral("уникальный ключ %1 отключен").arg(uk.name);
-        } else if (!uk.validated) {
-            reasons << QStringLiteral("уникальный ключ %1 включен без проверки строк (NOVALIDATE)")
-                           .arg(uk.name);
-        } else if (const QString why = KeyColumnsProblem(table, uk.name, uk.column_names, true);
-                   !why.isEmpty()) {
-            reasons << why;
-        } else {
-            if (key_name != nullptr) {
-                *key_name = uk.name;
-            }
-            return true;
-        }
-    }
-    if (table.unique_key.isEmpty()) {
-        reasons << QStringLiteral("нет уникального ключа");
-    }
-    if (why_not != nullptr) {
-        *why_not = reasons.join(QStringLiteral("; "));
-    }
-    return false;
 }
 
 QList<TFinding> JudgeNumber(const TTableRec& table, const TFieldRec& field, int db_to,

@@ -28,7 +28,7 @@ struct TVerifyRig {
     TDbTable table_from{from};
     TDbQuery query_to{to};
     TTables tables;
-    TCopyEngine engine{tables, query_from, table_from, to, query_to};
+    TCopyEngine engine{tables, from, query_from, table_from, to, query_to};
     QTemporaryDir dir;
 };
 

@@ -83,36 +83,50 @@ TEST(Preflight, ModelFindingsNamesTypesAndKeys) {
                     .startsWith("ошибка: тип SDO_GEOMETRY не встроенный тип Oracle"));
 }
 
-TEST(Preflight, PagingKeyRule) {
+// The check says how the copy will read each table: by the key the copy itself chooses, or in
+// one pass with the copy's reason.
+TEST(Preflight, SaysHowTheCopyReadsEachTable) {
     TFieldRec id = Col("ID", "NUMBER", 10);
     id.is_null = false;
     TTableRec table = Table("T", {id, Col("CODE", "VARCHAR2", 10), Col("F", "BINARY_DOUBLE")});
     table.fields[2].is_null = false;
-    QString key;
-    QString why;
-    EXPECT_TRUE(HasPagingKey(table, &key, &why));
-    EXPECT_EQ(Str(key), "PK_T");
+    const auto table_line = [](const TTableRec& t, qint64 portion_read = 0) {
+        TPreflightOptions options;
+        options.portion_read = portion_read;
+        return Texts(CheckModel({t}, options), "").value(0);
+    };
+    EXPECT_EQ(Str(table_line(table)), "сведения: строк: 10; копируется частями по ключу PK_T");
 
+    // An unvalidated primary key and unique keys that cannot order the rows: one pass, and the
+    // operator is told why and what a resume then does.
     table.primary_key.validated = false;
     table.unique_key = {{"UK_CODE", "(CODE)"}, {"UK_F", "(F)"}};
-    EXPECT_FALSE(HasPagingKey(table, &key, &why));
-    EXPECT_EQ(Str(why),
-              "первичный ключ PK_T включен без проверки строк (NOVALIDATE); столбец CODE "
-              "уникального ключа UK_CODE допускает NULL; столбец F ключа UK_F имеет тип "
-              "BINARY_DOUBLE, значения которого нельзя сравнивать точно");
+    QString line = table_line(table);
+    EXPECT_TRUE(line.startsWith("предупреждение: строк: 10; нет ключа для чтения частями ("))
+        << Str(line);
+    EXPECT_TRUE(line.contains("PK_T") && line.contains("UK_CODE") && line.contains("UK_F"))
+        << Str(line);
+    EXPECT_TRUE(line.endsWith("копирование начинается заново")) << Str(line);
+
     // The first usable unique key serves, after one that cannot.
     table.fields[1].is_null = false;
     table.unique_key.swapItemsAt(0, 1);
-    EXPECT_TRUE(HasPagingKey(table, &key, &why));
-    EXPECT_EQ(Str(key), "UK_CODE");
+    EXPECT_EQ(Str(table_line(table)), "сведения: строк: 10; копируется частями по ключу UK_CODE");
 
+    // A query addition that orders the rows itself takes the key order away.
+    table.query_addi = "ORDER BY CODE";
+    line = table_line(table, 100);
+    EXPECT_TRUE(line.startsWith("предупреждение: строк: 10; нет ключа для чтения частями ("))
+        << Str(line);
+    EXPECT_TRUE(line.contains("ORDER BY")) << Str(line);
+
+    table.query_addi.clear();
     table.primary_key = {};
     table.unique_key = {};
-    EXPECT_FALSE(HasPagingKey(table, nullptr, &why));
-    EXPECT_EQ(Str(why), "нет первичного ключа; нет уникального ключа");
-    const QStringList texts = Texts(CheckModel({table}, {}), "");
-    ASSERT_FALSE(texts.isEmpty());
-    EXPECT_TRUE(texts[0].startsWith("предупреждение: строк: 10; нет ключа для чтения частями"));
+    EXPECT_EQ(Str(table_line(table)),
+              "предупреждение: строк: 10; нет ключа для чтения частями (нет первичного ключа; нет "
+              "уникального ключа): таблица копируется за один проход, а после паузы или сбоя ее "
+              "копирование начинается заново");
 }
 
 TEST(Preflight, NumbersAgainstTheChosenAndTheMappedType) {
