@@ -74,6 +74,7 @@ void TFormMigration::ShowPreparedCopy(const QList<TTableToRow>& rows) {
     ShowTableGauge();
     MemoError->clear();
     MemoCopy->clear();
+    ClearChecks();
 }
 
 void TFormMigration::WriteStructTo() {
@@ -119,6 +120,7 @@ void TFormMigration::ShowCopyProgress() {
         PanelInfo->setText(progress.panel_info);
     }
     ShowTableGauge();
+    ShowVerifyState();
     SetGauge(GaugeRow, progress.gauge_row_position, progress.gauge_row_max);
     LabelN->setText(GroupDigitsText(progress.label_n));
     LabelTime->setText(progress.label_time);
@@ -154,7 +156,9 @@ void TFormMigration::CopyData() {
     // The data is in the target whatever happens to the log: a log that cannot be written is
     // reported, and the copy still ends as a success.
     Guarded([this] { copy_engine.SaveLog(paths.file_log); });
-    questions_->ShowMessage(windowTitle(), QStringLiteral("Миграция завершена успешно."));
+    WriteMigrationReport(true, QString());
+    // A table whose check found a difference never reads as success.
+    questions_->ShowMessage(windowTitle(), CompletionText());
 }
 
 void TFormMigration::SaveTmpFile() {

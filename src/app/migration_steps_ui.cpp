@@ -137,6 +137,7 @@ void TFormMigration::CopyFailed(const QString& message) {
     is_done = false;
     PrintInfo();
     Guarded([this] { SaveTmpFile(); });
+    WriteMigrationReport(false, message);
 }
 
 void TFormMigration::BtnNextClick() {
