@@ -277,7 +277,7 @@ TEST_F(TableCheckTest, ReadAndComputedChecksumsAgreeOnFractionsOffsetsAndEras) {
     const QStringList texts{probe.Field(0).AsString(), probe.Field(1).AsString(),
                             probe.Field(2).AsString()};
     probe.Close();
-    if (!texts[0].endsWith(".5") || !texts[1].contains('+') || !texts[2].contains("BC")) {
+    if (!texts[0].contains(u'.') || !texts[1].contains('+') || !texts[2].contains("BC")) {
         GTEST_SKIP() << "the layer's text forms carry no fraction, offset or era yet: "
                      << Str(texts.join(" / "));
     }
