@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Every include of the engine points down the floors util <- db <- schema <- ddl / export <-
-# transfer <- app; a folder may include its own headers and those of lower floors only.
+# transfer <- verify <- report <- app; a folder may include its own headers and those of lower
+# floors only.
 set -euo pipefail
 src=${1:-$(cd "$(dirname "$0")/../src" && pwd)}
-declare -A floor=([util]=0 [db]=1 [schema]=2 [ddl]=3 [export]=3 [transfer]=4 [app]=5)
+declare -A floor=([util]=0 [db]=1 [schema]=2 [ddl]=3 [export]=3 [transfer]=4 [verify]=5 [report]=6 [app]=7)
 bad=0
 for dir in "${!floor[@]}"; do
     for file in "$src/$dir"/*; do

@@ -76,6 +76,7 @@ void TFormMigration::ShowPreparedCopy(const QList<TTableToRow>& rows) {
     ShowTableGauge();
     MemoError->clear();
     MemoCopy->clear();
+    ClearChecks();
 }
 
 void TFormMigration::WriteStructTo() {
@@ -121,6 +122,7 @@ void TFormMigration::ShowCopyProgress() {
         PanelInfo->setText(progress.panel_info);
     }
     ShowTableGauge();
+    ShowVerifyState();
     SetGauge(GaugeRow, progress.gauge_row_position, progress.gauge_row_max);
     LabelN->setText(GroupDigitsText(progress.label_n));
     LabelTime->setText(progress.label_time);
@@ -156,9 +158,11 @@ void TFormMigration::CopyData() {
     // The data is in the target whatever happens to the log: a log that cannot be written is
     // reported, and the copy still ends as a success.
     Guarded([this] { copy_engine.SaveLog(paths.file_log); });
+    WriteMigrationReport(true, QString());
     // A question asked meanwhile (may the window close?) no longer fits: the copy is done.
     questions_->CloseQuestions();
-    questions_->ShowMessage(windowTitle(), QStringLiteral("Миграция завершена успешно."));
+    // A table whose check found a difference never reads as success.
+    questions_->ShowMessage(windowTitle(), CompletionText());
 }
 
 void TFormMigration::SaveTmpFile() {

@@ -162,6 +162,13 @@ void TFormMigration::CopyFailed(const TCopyFailure& failure) {
     PrintInfo();
     // The checkpoint lets "Повторить", or a later run, resume.
     Guarded([this] { SaveTmpFile(); });
+    QStringList statements;
+    for (const QString& sql : {failure.read_sql, failure.write_sql}) {
+        if (!sql.isEmpty()) {
+            statements << sql;
+        }
+    }
+    WriteMigrationReport(false, failure.message, statements);
 }
 
 void TFormMigration::ReopenSource() {

@@ -105,6 +105,7 @@ TFormMigration::TFormMigration(TQuestions* questions, QWidget* parent)
     setWindowTitle(QStringLiteral("Миграция баз данных"));
     resize(893, 686);
     BuildFrame();
+    BuildVerifyControls();
     ConnectHandlers();
     SetUpDisplay();
     FormCreate();
@@ -489,6 +490,8 @@ void TFormMigration::FormCreate() {
     SpinPortionWrite->setValue(values.portion_write);
     SpinPortionRead->setValue(values.portion_read);
     CheckGrantDba->setChecked(values.grant_dba);
+    CheckValidate->setChecked(values.validate);
+    CheckChecksum->setChecked(values.checksum);
 
     paths = MakeWorkPaths(cur_dir);
     help_dir = FindHelpFolder(QCoreApplication::applicationDirPath());
@@ -518,6 +521,8 @@ void TFormMigration::FormDestroy() {
     values.portion_write = SpinPortionWrite->value();
     values.portion_read = SpinPortionRead->value();
     values.grant_dba = CheckGrantDba->isChecked();
+    values.validate = CheckValidate->isChecked();
+    values.checksum = CheckChecksum->isChecked();
     QSettings settings(QString::fromLatin1(kSettingsOrganisation),
                        QString::fromLatin1(kSettingsApplication));
     SaveSettings(settings, values);

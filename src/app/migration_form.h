@@ -13,6 +13,7 @@
 // offer to resume).
 
 #include <QDateTime>
+#include <QMutex>
 #include <QUrl>
 #include <QWidget>
 #include <functional>
@@ -20,6 +21,7 @@
 
 #include "app/settings.h"
 #include "db/odbc.h"
+#include "report/migration_report.h"
 #include "schema/table_model.h"
 #include "transfer/copy_engine.h"
 #include "util/code_page.h"
@@ -193,6 +195,32 @@ public:
     QPushButton* BtnRetry = nullptr;
     QPushButton* BtnClose = nullptr;
 
+    // Checks before and after the copy, and the report (migration_verify_ui.cpp).
+    QPushButton* BtnPreflight = nullptr;  // structure page: "Проверить данные"
+    QTreeWidget* ListPreflight = nullptr;
+    QCheckBox* CheckValidate = nullptr;  // settings page: "Проверять после копирования"
+    QCheckBox* CheckChecksum = nullptr;
+    QLabel* LabelVerify = nullptr;              // copy page: the tables whose check failed, in red
+    QPushButton* BtnOpenReport = nullptr;       // copy page
+    QPushButton* BtnOpenReportError = nullptr;  // error page
+    QList<TFinding> findings;
+    QString report_path;  // the report last written; empty before
+    void RunPreflightCheck();
+    void BtnPreflightClick();
+    // The copy's call after each table (any thread, the copy's connections).
+    QStringList TableCopied(const TTableRec& table, qint64 rows, TDbConnection& from,
+                            TDbConnection& to);
+    QList<TReportTable> CheckedTables() const;
+    void ClearChecks();
+    void ShowVerifyState();
+    // Writes the report beside the log and says so in the copy memo; a failure to write it is
+    // reported and returns false. error: the failure of the error page, empty otherwise.
+    bool WriteMigrationReport(bool copy_finished, const QString& error,
+                              const QStringList& statements = {});
+    // The completion message of a finished copy, with what the checks found.
+    QString CompletionText() const;
+    void BtnOpenReportClick();
+
     // Stage driver.
     void TimerCheckTimer();
     void BtnNextClick();
@@ -311,6 +339,7 @@ private:
     // copy's consistent read begins anew.
     void ReopenSource();
     void DeleteExportWindows();
+    void BuildVerifyControls();
     // Runs a handler body and turns an escaping failure into the general error report.
     template <typename F>
     void Guarded(F&& body);
@@ -327,6 +356,11 @@ private:
     bool settings_saved_ = false;
     // The table whose columns ListField shows.
     QString field_table_;
+    // What the checks after each table found, written by the copy's thread.
+    mutable QMutex verify_mutex_;
+    TVerifySettings verify_settings_;
+    QList<TReportTable> checked_tables_;
+    QDateTime table_started_;
 };
 
 template <typename F>

@@ -73,6 +73,7 @@ void TFormMigration::ReadStructFrom() {
         SpinPortionRead->setValue(0);
     }
     RefreshStructFrom();
+    Guarded([this] { RunPreflightCheck(); });
     PanelInfo->setText(QString());
     is_done = true;
 }

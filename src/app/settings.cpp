@@ -19,6 +19,8 @@ const QString kIntType = QStringLiteral("IntType");
 const QString kPortionWrite = QStringLiteral("PortionWrite");
 const QString kPortionRead = QStringLiteral("PortionRead");
 const QString kGrantDba = QStringLiteral("GrantDba");
+const QString kValidate = QStringLiteral("ValidateAfterCopy");
+const QString kChecksum = QStringLiteral("ValidateChecksum");
 
 void ReadString(QSettings& settings, const QString& key, QString& out) {
     const QVariant value = settings.value(key);
@@ -84,6 +86,12 @@ void LoadSettings(QSettings& settings, TSettingsValues& values) {
     int grant_dba = values.grant_dba ? 1 : 0;
     ReadInt(settings, kGrantDba, grant_dba);
     values.grant_dba = grant_dba != 0;
+    int validate = values.validate ? 1 : 0;
+    ReadInt(settings, kValidate, validate);
+    values.validate = validate != 0;
+    int checksum = values.checksum ? 1 : 0;
+    ReadInt(settings, kChecksum, checksum);
+    values.checksum = checksum != 0;
 }
 
 bool SaveSettings(QSettings& settings, const TSettingsValues& values) {
@@ -110,6 +118,8 @@ bool SaveSettings(QSettings& settings, const TSettingsValues& values) {
     settings.setValue(kPortionWrite, values.portion_write);
     settings.setValue(kPortionRead, values.portion_read);
     settings.setValue(kGrantDba, values.grant_dba ? 1 : 0);
+    settings.setValue(kValidate, values.validate ? 1 : 0);
+    settings.setValue(kChecksum, values.checksum ? 1 : 0);
     settings.sync();
 #ifndef Q_OS_WIN
     // The password is stored as typed; nobody but the owner may read the file.

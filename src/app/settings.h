@@ -25,6 +25,8 @@ struct TSettingsValues {
     int portion_write = 1000;
     int portion_read = 100000;
     bool grant_dba = false;  // "GrantDba": an Oracle target's new user gets the DBA role too
+    bool validate = true;    // "ValidateAfterCopy": counts compared after each table
+    bool checksum = false;   // "ValidateChecksum": and a checksum of all rows
 
     bool operator==(const TSettingsValues&) const = default;
 };

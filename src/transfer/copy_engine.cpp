@@ -184,11 +184,17 @@ void TCopyEngine::TableUnit(const TTableRec& table) {
             wrote = true;
         }
     }
+    const qint64 rows = load_file ? -1 : pending_.rows;
     if (finished) {
         TableFinished(table, load_file);
     }
     if (wrote || finished) {
         CommitUnit();
+    }
+    if (finished && table_done_) {
+        const QStringList lines = table_done_(table, rows, connection_from_, connection_to_);
+        progress_.new_lines << lines;
+        journal_ << lines;
     }
     if (finished && pending_.ind_table >= tables_.size() && AfterCopyStatements().isEmpty()) {
         FinishCopy();

@@ -30,6 +30,7 @@
 #include <QString>
 #include <QStringList>
 #include <exception>
+#include <functional>
 
 #include "schema/table_model.h"
 #include "transfer/checkpoint.h"
@@ -84,6 +85,13 @@ struct TCopyProgress {
     bool finished = false;  // the last table is done: the window moves on and saves the log
 };
 
+// Called once a table's rows are all committed, before the copy moves on to the next table, on
+// the thread that runs the copy and with its connections (the source still in the copy's
+// view). rows: the rows the copy wrote (-1 for a table loaded from a file). Returns journal
+// lines for the table.
+using TTableDoneHook = std::function<QStringList(const TTableRec& table, qint64 rows,
+                                                 TDbConnection& from, TDbConnection& to)>;
+
 class TCopyEngine {
 public:
     TCopyEngine(TTables& tables, TDbConnection& connection_from, TDbQuery& query_from,
@@ -105,6 +113,7 @@ public:
     // The rest of the script after its after-copy marker: run when the last table is done.
     void SetAfterCopy(const QString& section);
     const QString& AfterCopy() const { return after_copy_; }
+    void SetTableDoneHook(TTableDoneHook hook) { table_done_ = std::move(hook); }
     // The moment the copy step began; the elapsed time starts empty.
     void StartTiming(const QDateTime& time_step);
     // Moves that moment on by msecs: time the copy stood paused is no copy time.
@@ -229,4 +238,5 @@ private:
     QStringList notes_;  // journal lines held back until the first table's block
     TParamFiles params_;
     TTargetColumnCache target_columns_;
+    TTableDoneHook table_done_;
 };

@@ -3,7 +3,9 @@
 // step 1 to step 9 with the boxes answered from a script. What arrives is compared with the
 // source through SQL on both sides.
 
+#include <QDir>
 #include <QElapsedTimer>
+#include <QFileInfo>
 
 #include "ddl/script_gen.h"
 #include "migration_copy_testbed.h"
@@ -50,7 +52,8 @@ TEST_F(MigrationCopyTest, MigratesTheSampleFromStep1ToStep9) {
     ExpectNextKeys();
 
     // The journal: one block per table (one read portion each; the tables without a key in
-    // one pass, with a line that says why), saved as the log with CR LF.
+    // one pass, with a line that says why), each table's check after its block, the report's
+    // path at the end; saved as the log with CR LF.
     const QStringList keyless{"DOCUMENTS", "LINE_NOTES"};
     QStringList expected;
     for (const TTableRec& table : form_->tables) {
@@ -62,7 +65,11 @@ TEST_F(MigrationCopyTest, MigratesTheSampleFromStep1ToStep9) {
                             "за один проход; если копирование прервётся, она будет очищена и "
                             "скопирована заново";
         }
+        expected
+            << QStringLiteral("Таблица %1: проверено: %2 = %2").arg(table.name).arg(table.rows);
     }
+    expected << "Отчет о миграции: " + form_->report_path;
+    EXPECT_EQ(QFileInfo(form_->report_path).dir(), QFileInfo(form_->paths.file_log).absoluteDir());
     QStringList journal = form_->MemoCopy->toPlainText().split('\n');
     ASSERT_EQ(journal.size(), expected.size()) << Str(journal.join('|'));
     for (int i = 0; i < journal.size(); ++i) {
@@ -91,6 +98,8 @@ TEST_F(MigrationCopyTest, MigratesTheSampleFromStep1ToStep9) {
     EXPECT_EQ(settings.value("PortionRead").toInt(), 100000);
     EXPECT_EQ(settings.value("ConnectTo").toString(), TargetString());
     EXPECT_EQ(settings.value("ConnectFrom").toString(), OraEmulConnectString(kOraEmulSrc));
+    EXPECT_EQ(settings.value("ValidateAfterCopy").toInt(), 1);
+    EXPECT_EQ(settings.value("ValidateChecksum").toInt(), 0);
 }
 
 TEST_F(MigrationCopyTest, PauseInsideATableAndBetweenTablesThenContinue) {
