@@ -57,6 +57,7 @@ void TFormMigration::FillCopySettings() {
     settings.password = EditPassword->text();
     settings.file_addi = paths.file_addi;
     settings.file_temp = paths.file_temp;
+    settings.source_notes = read_notes;
     settings.render.int_type_index = ComboIntType->currentIndex();
     settings.render.date_time_format = EditDateTimeFormat->text();
     // Step 3 puts the target's format in; only a format the operator typed over it is used.

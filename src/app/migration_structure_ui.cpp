@@ -62,6 +62,10 @@ void TFormMigration::ReadStructFrom() {
     tables = result.tables;
     sequences = result.sequences;
     read_notes = result.notes;
+    if (!ADOConnectionFrom.OracleDriver().isEmpty()) {
+        // Several drivers may be installed: the operator sees which one reads the source.
+        read_notes.prepend(QStringLiteral("Драйвер Oracle: ") + ADOConnectionFrom.OracleDriver());
+    }
     MemoTypes->setPlainText(result.types.join(u'\n'));
     if (result.version_read) {
         oracle_vers = result.oracle_vers;

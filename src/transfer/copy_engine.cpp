@@ -136,6 +136,9 @@ void TCopyEngine::Start() {
     if (!settings_.file_temp.isEmpty()) {
         SaveTmpFile(settings_.file_temp);
     }
+    for (const QString& note : settings_.source_notes) {
+        Note(note);
+    }
     const QString not_held = BeginSourceSnapshot(connection_from_, query_from_);
     if (!not_held.isEmpty()) {
         Note(QStringLiteral("Согласованный снимок исходной БД не удержан (%1): каждая таблица "

@@ -61,6 +61,9 @@ struct TCopySettings {
     QString loader_program = QStringLiteral("sqlldr");  // Oracle bulk loader
     TRenderOptions render;  // type conversion, date format, parameter file
     TCodePage code_page;    // of the query additions file, the checkpoint and the log
+    // What reading the source found worth saying (the driver taken, where the version came
+    // from): the journal and the log of the copy begin with it.
+    QStringList source_notes;
 };
 
 // One row of the target table list: table, rows, query addition, from file.

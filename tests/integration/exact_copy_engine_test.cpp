@@ -356,3 +356,18 @@ TEST_F(ExactEngineTest, SequencesFollowTheLargestKeyUnderAnyName) {
 }
 
 }  // namespace
+
+// Said once, with the first table's block.
+TEST_F(ExactEngineTest, WhatTheSourceReadingFoundIsInTheJournal) {
+    auto rig = NewRig({Empty()}, 500, 100);
+    rig->engine.Settings().source_notes = {
+        QStringLiteral("Драйвер Oracle: Oracle 21 ODBC driver"),
+        QStringLiteral("Версия сервера прочитана из PRODUCT_COMPONENT_VERSION")};
+    CreateTargetFor(*rig, "CREATE TABLE empty_t (id integer);");
+    ASSERT_GT(RunToEnd(*rig), 0);
+    const QStringList journal = rig->engine.Journal();
+    const qsizetype driver = journal.indexOf("Драйвер Oracle: Oracle 21 ODBC driver");
+    ASSERT_GE(driver, 0) << journal.join('\n').toStdString();
+    EXPECT_EQ(journal.value(driver + 1), "Версия сервера прочитана из PRODUCT_COMPONENT_VERSION");
+    EXPECT_EQ(journal.count("Драйвер Oracle: Oracle 21 ODBC driver"), 1);
+}
