@@ -28,6 +28,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/about_form.h"
 #include "app/help_form.h"
@@ -334,6 +335,10 @@ QWidget* TFormMigration::BuildNewDbPage() {
     ComboIntType = new QComboBox(page);
     ComboIntType->addItems({QStringLiteral("NUMBER >BIGINT"), QStringLiteral("NUMBER > INTEGER")});
     ComboIntType->setCurrentIndex(0);
+    LabelWriteMethod = new QLabel(QStringLiteral("Способ записи:"), page);
+    ComboWriteMethod = new QComboBox(page);
+    ComboWriteMethod->addItems({QStringLiteral("COPY (быстро)"), QStringLiteral("INSERT")});
+    ComboWriteMethod->setCurrentIndex(0);
     LabelDateTimeFormat = new QLabel(QStringLiteral("Формат даты/времени:"), page);
     EditDateTimeFormat = new QLineEdit(QStringLiteral("dd-mm-yy hh:nn:ss"), page);
     // Least rights by default; DBA only when the operator asks for it.
@@ -345,6 +350,7 @@ QWidget* TFormMigration::BuildNewDbPage() {
     form->addRow(QStringLiteral("Порция записи при копировании данных:"), SpinPortionWrite);
     form->addRow(QStringLiteral("Порция чтения при копировании данных:"), SpinPortionRead);
     form->addRow(LabelIntType, ComboIntType);
+    form->addRow(LabelWriteMethod, ComboWriteMethod);
     form->addRow(LabelDateTimeFormat, EditDateTimeFormat);
     form->addRow(CheckGrantDba);
     return page;
@@ -497,6 +503,7 @@ void TFormMigration::FormCreate() {
     SpinPortionWrite->setValue(values.portion_write);
     SpinPortionRead->setValue(values.portion_read);
     CheckGrantDba->setChecked(values.grant_dba);
+    ComboWriteMethod->setCurrentIndex(values.write_method);
 
     paths = MakeWorkPaths(cur_dir);
     help_dir = FindHelpFolder(QCoreApplication::applicationDirPath());
@@ -526,6 +533,7 @@ void TFormMigration::FormDestroy() {
     values.portion_write = SpinPortionWrite->value();
     values.portion_read = SpinPortionRead->value();
     values.grant_dba = CheckGrantDba->isChecked();
+    values.write_method = std::max(0, ComboWriteMethod->currentIndex());
     QSettings settings(QString::fromLatin1(kSettingsOrganisation),
                        QString::fromLatin1(kSettingsApplication));
     SaveSettings(settings, values);

@@ -19,6 +19,7 @@ const QString kIntType = QStringLiteral("IntType");
 const QString kPortionWrite = QStringLiteral("PortionWrite");
 const QString kPortionRead = QStringLiteral("PortionRead");
 const QString kGrantDba = QStringLiteral("GrantDba");
+const QString kWriteMethod = QStringLiteral("WriteMethod");
 
 void ReadString(QSettings& settings, const QString& key, QString& out) {
     const QVariant value = settings.value(key);
@@ -84,6 +85,12 @@ void LoadSettings(QSettings& settings, TSettingsValues& values) {
     int grant_dba = values.grant_dba ? 1 : 0;
     ReadInt(settings, kGrantDba, grant_dba);
     values.grant_dba = grant_dba != 0;
+    int write_method = values.write_method;
+    ReadInt(settings, kWriteMethod, write_method);
+    // Only the two items exist.
+    if (write_method == 0 || write_method == 1) {
+        values.write_method = write_method;
+    }
 }
 
 bool SaveSettings(QSettings& settings, const TSettingsValues& values) {
@@ -110,6 +117,7 @@ bool SaveSettings(QSettings& settings, const TSettingsValues& values) {
     settings.setValue(kPortionWrite, values.portion_write);
     settings.setValue(kPortionRead, values.portion_read);
     settings.setValue(kGrantDba, values.grant_dba ? 1 : 0);
+    settings.setValue(kWriteMethod, values.write_method);
     settings.sync();
 #ifndef Q_OS_WIN
     // The password is stored as typed; nobody but the owner may read the file.

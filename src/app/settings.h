@@ -25,6 +25,7 @@ struct TSettingsValues {
     int portion_write = 1000;
     int portion_read = 100000;
     bool grant_dba = false;  // "GrantDba": an Oracle target's new user gets the DBA role too
+    int write_method = 0;    // "WriteMethod": 0 COPY, 1 INSERT (a PostgreSQL target only)
 
     bool operator==(const TSettingsValues&) const = default;
 };

@@ -20,9 +20,8 @@ struct TColumnPlan {
     TRenderKind kind;
 };
 
-// The position of the column FieldByName finds: the first of that name, Latin letters compared
-// without case, or whichever the row set's own rule picks. A name the row set does not have
-// raises FieldByName's own error.
+}  // namespace
+
 int ColumnIndex(const TDbRowSet& data_from, const QString& name) {
     const QString wanted = UpperLatin(name);
     for (int i = 0; i < data_from.FieldCount(); ++i) {
@@ -38,6 +37,8 @@ int ColumnIndex(const TDbRowSet& data_from, const QString& name) {
     }
     throw TError(QStringLiteral("Поле «%1» не найдено в наборе данных.").arg(name));
 }
+
+namespace {
 
 std::vector<TColumnPlan> PlanColumns(const TTableRec& table, const TDbRowSet& data_from) {
     std::vector<TColumnPlan> plan;

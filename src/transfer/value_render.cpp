@@ -156,18 +156,7 @@ bool IsHexText(const QString& text) {
 }
 
 QString RenderRaw(const TDbField& value, const TRenderOptions& options) {
-    QString hex;
-    if (value.Category() == TFieldCategory::LargeBinary) {
-        hex = QString::fromLatin1(value.AsBytes().toHex());
-    } else {
-        // Read as text, a binary value comes as its hex digits (with "\x" in front from
-        // PostgreSQL); anything else is taken as the bytes of the text.
-        QString text = value.AsString();
-        if (text.startsWith(QLatin1String("\\x"))) {
-            text.remove(0, 2);
-        }
-        hex = IsHexText(text) ? text : QString::fromLatin1(value.AsBytes().toHex());
-    }
+    const QString hex = RawHex(value);
     if (options.db_to == kDbOracle) {
         return QStringLiteral("HEXTORAW('%1')").arg(hex.toUpper());
     }
@@ -187,6 +176,19 @@ QString RenderDate(const TDbField& value, const TRenderOptions& options) {
 }
 
 }  // namespace
+
+QString RawHex(const TDbField& value) {
+    if (value.Category() == TFieldCategory::LargeBinary) {
+        return QString::fromLatin1(value.AsBytes().toHex());
+    }
+    // Read as text, a binary value comes as its hex digits (with "\\x" in front from
+    // PostgreSQL); anything else is taken as the bytes of the text.
+    QString text = value.AsString();
+    if (text.startsWith(QLatin1String("\\x"))) {
+        text.remove(0, 2);
+    }
+    return IsHexText(text) ? text : QString::fromLatin1(value.AsBytes().toHex());
+}
 
 QString TParamFiles::PathFor(const QString& file_param, int n) {
     if (n <= 1) {
@@ -297,6 +299,16 @@ bool IsPlainNumber(QStringView text, bool scaled) {
 }
 
 }  // namespace
+
+QStringView NumberText(const TFieldRec& field, const TDbField& value, const TRenderOptions& options,
+                       QString& buffer) {
+    const QStringView text = value.StringView(buffer);
+    if (IsPlainNumber(text, field.scale > 0)) {
+        return text;
+    }
+    buffer = RenderNumber(field, value, options);
+    return buffer;
+}
 
 QString LoadFieldValue(const TFieldRec& field, const TDbRowSet& data_from,
                        const TRenderOptions& options, TParamFiles& params) {

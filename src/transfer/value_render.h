@@ -60,5 +60,13 @@ TRenderKind RenderKindOf(const TFieldRec& field);
 void AppendFieldValue(QString& out, const TFieldRec& field, TRenderKind kind, const TDbField& value,
                       const TRenderOptions& options, TParamFiles& params);
 
+// The text of a NUMBER value as the target column takes it, checked as LoadFieldValue checks it
+// (an integer column gets no fraction, nor past 64 bits with the first conversion); a view of
+// the value or of buffer. Raises TConvertError.
+QStringView NumberText(const TFieldRec& field, const TDbField& value, const TRenderOptions& options,
+                       QString& buffer);
+// The hex digits of a RAW value, whichever way the driver hands it over.
+QString RawHex(const TDbField& value);
+
 // "(" + the target names of the table's columns joined by "," + ")".
 QString GetFields(const TTableRec& table);

@@ -3,6 +3,7 @@
 // step 1 to step 9 with the boxes answered from a script. What arrives is compared with the
 // source through SQL on both sides.
 
+#include <QComboBox>
 #include <QElapsedTimer>
 
 #include "ddl/script_gen.h"
@@ -202,8 +203,13 @@ TEST_F(MigrationCopyTest, OnItsTimerTheCopyGoesOnBetweenTicksAndPauseStopsIt) {
     ExpectSameRows(TableNames());
 }
 
-TEST_F(MigrationCopyTest, FailureShowsTheErrorPageAndANewRunResumes) {
+class MigrationCopyFailureTest : public MigrationCopyTest,
+                                 public ::testing::WithParamInterface<int> {};
+
+TEST_P(MigrationCopyFailureTest, FailureShowsTheErrorPageAndANewRunResumes) {
+    const bool by_copy = GetParam() == 0;
     ASSERT_NO_FATAL_FAILURE(GoToStep5(100000, 2));
+    form_->ComboWriteMethod->setCurrentIndex(GetParam());
     // The target refuses one row of ORDERS (999999.99), in its second statement.
     target_->Exec(
         "ALTER TABLE orders ADD CONSTRAINT chk_e2e_total CHECK (total IS NULL OR total < 500000)");
@@ -220,8 +226,16 @@ TEST_F(MigrationCopyTest, FailureShowsTheErrorPageAndANewRunResumes) {
     const QString error_page = form_->MemoError->toPlainText();
     EXPECT_TRUE(error_page.startsWith("SELECT * FROM ORDERS\n\nORDER BY ORDER_ID\n"))
         << Str(error_page);
-    EXPECT_TRUE(error_page.contains("\nINSERT INTO ORDERS(")) << Str(error_page);
-    EXPECT_TRUE(error_page.contains("999999.99"));
+    if (by_copy) {
+        // The statement, the table, the source row and its values.
+        EXPECT_TRUE(error_page.contains("\nCOPY ORDERS (")) << Str(error_page);
+        EXPECT_TRUE(error_page.contains("Таблица ORDERS: сервер отклонил строку 3"))
+            << Str(error_page);
+        EXPECT_TRUE(error_page.contains("TOTAL = 999999.99")) << Str(error_page);
+    } else {
+        EXPECT_TRUE(error_page.contains("\nINSERT INTO ORDERS(")) << Str(error_page);
+        EXPECT_TRUE(error_page.contains("999999.99"));
+    }
     EXPECT_TRUE(error_page.contains("chk_e2e_total")) << Str(error_page);
     EXPECT_EQ(questions_.Count("error"), 0);
     // Only the first statement of ORDERS reached the target, and that is what is recorded.
@@ -260,6 +274,9 @@ TEST_F(MigrationCopyTest, FailureShowsTheErrorPageAndANewRunResumes) {
     ASSERT_GE(log.size(), 3);
     EXPECT_EQ(log.mid(0, 3), QStringList({QString(), "ORDERS", "5 [2]"}));
 }
+
+// 0: COPY, 1: INSERT, as the settings page lists them.
+INSTANTIATE_TEST_SUITE_P(WriteMethods, MigrationCopyFailureTest, ::testing::Values(0, 1));
 
 TEST_F(MigrationCopyTest, DecliningTheOfferDeletesTheCheckpoint) {
     QFile checkpoint(form_->paths.file_temp);
