@@ -25,8 +25,8 @@
 #include <functional>
 
 #include "app/migration_form.h"
-#include "util/questions.h"
 #include "bench_memory.h"
+#include "util/questions.h"
 
 namespace {
 
@@ -140,6 +140,8 @@ int main(int argc, char** argv) {
     form.SpinPortionRead->setValue(100000);
     form.SpinPortionWrite->setValue(1000);
     form.ComboIntType->setCurrentIndex(0);
+    // "insert" as the seventh argument takes the statements; COPY otherwise.
+    form.ComboWriteMethod->setCurrentIndex(argc > 7 && QByteArray(argv[7]) == "insert" ? 1 : 0);
     // Steps 4 (script) and 5 (target creation).
     if (!next(3) || !next(4)) {
         return fail(QStringLiteral("no script at step %1").arg(step_seen));

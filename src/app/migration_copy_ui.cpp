@@ -51,6 +51,10 @@ void TFormMigration::FillCopySettings() {
     settings.db_to = db_to;
     settings.portion_read = SpinPortionRead->value();
     settings.portion_write = SpinPortionWrite->value();
+    // An Oracle target always takes its statements.
+    settings.write_method = db_to == kDbPostgres && ComboWriteMethod->currentIndex() == 0
+                                ? TWriteMethod::Copy
+                                : TWriteMethod::Insert;
     settings.oracle_vers = oracle_vers;
     settings.connect_to = MemoText(MemoConnectTo);
     settings.user = EditUser->text();

@@ -67,6 +67,9 @@ void TFormMigration::SetUpDisplay() {
         "таблицы читаются целиком."));
     ComboIntType->setToolTip(QStringLiteral(
         "Тип, который получают в PostgreSQL целые столбцы NUMBER: BIGINT или INTEGER."));
+    ComboWriteMethod->setToolTip(QStringLiteral(
+        "Как строки записываются в PostgreSQL: COPY передаёт их потоком, порциями в одной "
+        "транзакции (во много раз быстрее); INSERT — многострочными командами INSERT."));
     EditDateTimeFormat->setToolTip(QStringLiteral(
         "Формат, в котором даты и время записываются в новую базу данных Oracle; берётся из "
         "её настройки nls_date_format."));

@@ -28,6 +28,7 @@
 #include <QTreeWidget>
 #include <QUrl>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/about_form.h"
 #include "app/help_form.h"
@@ -335,6 +336,10 @@ QWidget* TFormMigration::BuildNewDbPage() {
     ComboIntType = new QComboBox(page);
     ComboIntType->addItems({QStringLiteral("NUMBER >BIGINT"), QStringLiteral("NUMBER > INTEGER")});
     ComboIntType->setCurrentIndex(0);
+    LabelWriteMethod = new QLabel(QStringLiteral("Способ записи:"), page);
+    ComboWriteMethod = new QComboBox(page);
+    ComboWriteMethod->addItems({QStringLiteral("COPY (быстро)"), QStringLiteral("INSERT")});
+    ComboWriteMethod->setCurrentIndex(0);
     LabelDateTimeFormat = new QLabel(QStringLiteral("Формат даты/времени:"), page);
     EditDateTimeFormat = new QLineEdit(QStringLiteral("dd-mm-yy hh:nn:ss"), page);
     // Least rights by default; DBA only when the operator asks for it.
@@ -346,6 +351,7 @@ QWidget* TFormMigration::BuildNewDbPage() {
     form->addRow(QStringLiteral("Порция записи при копировании данных:"), SpinPortionWrite);
     form->addRow(QStringLiteral("Порция чтения при копировании данных:"), SpinPortionRead);
     form->addRow(LabelIntType, ComboIntType);
+    form->addRow(LabelWriteMethod, ComboWriteMethod);
     form->addRow(LabelDateTimeFormat, EditDateTimeFormat);
     form->addRow(CheckGrantDba);
     return page;
@@ -492,6 +498,7 @@ void TFormMigration::FormCreate() {
     CheckGrantDba->setChecked(values.grant_dba);
     CheckValidate->setChecked(values.validate);
     CheckChecksum->setChecked(values.checksum);
+    ComboWriteMethod->setCurrentIndex(values.write_method);
 
     paths = MakeWorkPaths(cur_dir);
     help_dir = FindHelpFolder(QCoreApplication::applicationDirPath());
@@ -523,6 +530,7 @@ void TFormMigration::FormDestroy() {
     values.grant_dba = CheckGrantDba->isChecked();
     values.validate = CheckValidate->isChecked();
     values.checksum = CheckChecksum->isChecked();
+    values.write_method = std::max(0, ComboWriteMethod->currentIndex());
     QSettings settings(QString::fromLatin1(kSettingsOrganisation),
                        QString::fromLatin1(kSettingsApplication));
     SaveSettings(settings, values);

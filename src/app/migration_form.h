@@ -158,6 +158,9 @@ public:
     QSpinBox* SpinPortionRead = nullptr;
     QLabel* LabelIntType = nullptr;
     QComboBox* ComboIntType = nullptr;
+    // PostgreSQL target only: "COPY (быстро)" or "INSERT" ("WriteMethod" in the settings).
+    QLabel* LabelWriteMethod = nullptr;
+    QComboBox* ComboWriteMethod = nullptr;
     QLabel* LabelDateTimeFormat = nullptr;
     QLineEdit* EditDateTimeFormat = nullptr;
     // Oracle target only: the new user gets the DBA role too ("GrantDba" in the settings).

@@ -55,6 +55,8 @@ void TFormMigration::TimerCheckTimer() {
             const bool oracle = db_to == kDbOracle;
             ComboIntType->setVisible(postgres);
             LabelIntType->setVisible(postgres);
+            ComboWriteMethod->setVisible(postgres);
+            LabelWriteMethod->setVisible(postgres);
             EditDateTimeFormat->setVisible(oracle);
             LabelDateTimeFormat->setVisible(oracle);
             CheckGrantDba->setVisible(oracle);

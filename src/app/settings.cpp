@@ -21,6 +21,7 @@ const QString kPortionRead = QStringLiteral("PortionRead");
 const QString kGrantDba = QStringLiteral("GrantDba");
 const QString kValidate = QStringLiteral("ValidateAfterCopy");
 const QString kChecksum = QStringLiteral("ValidateChecksum");
+const QString kWriteMethod = QStringLiteral("WriteMethod");
 
 void ReadString(QSettings& settings, const QString& key, QString& out) {
     const QVariant value = settings.value(key);
@@ -92,6 +93,12 @@ void LoadSettings(QSettings& settings, TSettingsValues& values) {
     int checksum = values.checksum ? 1 : 0;
     ReadInt(settings, kChecksum, checksum);
     values.checksum = checksum != 0;
+    int write_method = values.write_method;
+    ReadInt(settings, kWriteMethod, write_method);
+    // Only the two items exist.
+    if (write_method == 0 || write_method == 1) {
+        values.write_method = write_method;
+    }
 }
 
 bool SaveSettings(QSettings& settings, const TSettingsValues& values) {
@@ -120,6 +127,7 @@ bool SaveSettings(QSettings& settings, const TSettingsValues& values) {
     settings.setValue(kGrantDba, values.grant_dba ? 1 : 0);
     settings.setValue(kValidate, values.validate ? 1 : 0);
     settings.setValue(kChecksum, values.checksum ? 1 : 0);
+    settings.setValue(kWriteMethod, values.write_method);
     settings.sync();
 #ifndef Q_OS_WIN
     // The password is stored as typed; nobody but the owner may read the file.

@@ -27,6 +27,7 @@ struct TSettingsValues {
     bool grant_dba = false;  // "GrantDba": an Oracle target's new user gets the DBA role too
     bool validate = true;    // "ValidateAfterCopy": counts compared after each table
     bool checksum = false;   // "ValidateChecksum": and a checksum of all rows
+    int write_method = 0;    // "WriteMethod": 0 COPY, 1 INSERT (a PostgreSQL target only)
 
     bool operator==(const TSettingsValues&) const = default;
 };

@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 
+#include "db/copy_text.h"
 #include "db/sql_text.h"
 #include "util/error.h"
 #include "util/text_file.h"
@@ -140,27 +141,8 @@ QString ControlField(const TFieldRec& field, const TSqlNames& names) {
 }  // namespace
 
 QString EscapeCopyText(const QString& value) {
-    QString result;
-    result.reserve(value.size() + 8);
-    for (QChar c : value) {
-        switch (c.unicode()) {
-            case u'\\':
-                result += QStringLiteral("\\\\");
-                break;
-            case u'\t':
-                result += QStringLiteral("\\t");
-                break;
-            case u'\n':
-                result += QStringLiteral("\\n");
-                break;
-            case u'\r':
-                result += QStringLiteral("\\r");
-                break;
-            default:
-                result += c;
-        }
-    }
-    return result;
+    // The copy into a PostgreSQL target writes through the same encoder.
+    return CopyTextEscaped(value);
 }
 
 void AppendCopyTextField(QString& out, const TDbField& value, TDateTimeKind kind,

@@ -34,6 +34,9 @@ QList<TTableToRow> TCopyEngine::PrepareCopy(qint64 start_table) {
     // A reader left open by earlier work would otherwise be taken for the first table's.
     reader_.Close();
     target_columns_.Clear();
+    // The session opens again, at the target as it stands now, with the next portion.
+    copy_writer_.Close();
+    copy_unit_ = false;
     if (!settings_.file_addi.isEmpty()) {
         LoadQueryAddi(settings_.file_addi, tables_, settings_.code_page);
     }
@@ -183,7 +186,11 @@ void TCopyEngine::TableUnit(const TTableRec& table) {
             finished = reader_.TableEnds();
             reader_.Close();
         } else {
-            WriteStatement(table);
+            if (WritesByCopy()) {
+                WriteCopyPortion(table);
+            } else {
+                WriteStatement(table);
+            }
             wrote = true;
         }
     }
@@ -263,6 +270,7 @@ void TCopyEngine::AfterCopyUnit() {
 }
 
 void TCopyEngine::FinishCopy() {
+    copy_writer_.Close();
     if (state_table_) {
         DropCopyState(query_to_);
     }
@@ -394,6 +402,36 @@ void TCopyEngine::WriteStatement(const TTableRec& table) {
     query_to_.ExecSQL();
 }
 
+bool TCopyEngine::WritesByCopy() const {
+    return settings_.db_to == kDbPostgres && settings_.write_method == TWriteMethod::Copy;
+}
+
+// A portion of rows as COPY text; it is sent when the unit commits, in the transaction that
+// also moves the state table on.
+void TCopyEngine::WriteCopyPortion(const TTableRec& table) {
+    if (!copy_writer_.Connected()) {
+        copy_writer_.Open(connection_to_.ConnectionString());
+    }
+    TRenderOptions options = settings_.render;
+    options.db_to = settings_.db_to;
+    options.table_name = table.name;
+    // Numbers are written as the target column takes them, as in the INSERT path.
+    options.target_columns =
+        &target_columns_.For(query_to_, settings_.db_to, table, TargetNames(options));
+    options.first_row = pending_.rows;
+    copy_writer_.StartPortion(table, pending_.rows + 1);
+    const qint64 rows = copy_writer_.Fill(reader_, std::max(1, settings_.portion_write), options);
+    pending_.rows += rows;
+    if (reader_.Plan().mode == TReadMode::KeyPortions) {
+        pending_.key = reader_.LastKey();
+    }
+    progress_.gauge_row_position += rows;
+    // The error page shows the target's statement from here.
+    query_to_.ClearParams();
+    query_to_.SetText(copy_writer_.Sql());
+    copy_unit_ = true;
+}
+
 void TCopyEngine::TableFinished(const TTableRec& table, bool bulk) {
     SyncSequence(settings_.db_to, settings_.oracle_vers, table, query_to_, seq_name_,
                  field_autoinc_);
@@ -417,11 +455,20 @@ void TCopyEngine::TableFinished(const TTableRec& table, bool bulk) {
 // follows, so it is never ahead of the target.
 void TCopyEngine::CommitUnit() {
     const TCheckpoint cp = CheckpointOf(pending_);
-    if (state_table_) {
-        UpdateCopyState(query_to_, CheckpointLines(cp));
-    }
-    if (!connection_to_.AutoCommit()) {
-        connection_to_.Commit();
+    if (copy_unit_) {
+        QStringList then;
+        if (state_table_) {
+            then << UpdateCopyStateSql(CheckpointLines(cp));
+        }
+        copy_writer_.Send(then);
+        copy_unit_ = false;
+    } else {
+        if (state_table_) {
+            UpdateCopyState(query_to_, CheckpointLines(cp));
+        }
+        if (!connection_to_.AutoCommit()) {
+            connection_to_.Commit();
+        }
     }
     committed_ = pending_;
     if (!settings_.file_temp.isEmpty()) {
@@ -485,6 +532,8 @@ void TCopyEngine::AdvanceGaugeTable() {
 // again after the last committed key.
 void TCopyEngine::Rollback() {
     reader_.Close();
+    copy_writer_.Rollback();
+    copy_unit_ = false;
     if (connection_to_.Connected() && !connection_to_.AutoCommit()) {
         try {
             connection_to_.Rollback();

@@ -36,6 +36,7 @@
 #include "transfer/checkpoint.h"
 #include "transfer/copy_failure.h"
 #include "transfer/copy_statements.h"
+#include "transfer/copy_writer.h"
 #include "transfer/portion_reader.h"
 #include "transfer/unfinished_copy.h"
 #include "transfer/value_render.h"
@@ -46,12 +47,19 @@ class TDbQuery;
 class TDbRowSet;
 class TDbTable;
 
+// How rows reach a PostgreSQL target: by the COPY protocol in portions, or by INSERT statements
+// (the only way into an Oracle target, whatever is chosen).
+enum class TWriteMethod { Copy = 0, Insert = 1 };
+
 // What the copy reads from the settings page and the working paths. The window fills it
 // before the copy is prepared (and may refresh it between calls).
 struct TCopySettings {
     int db_to = kDbPostgres;
     qint64 portion_read = 100000;  // 0: no paging
     int portion_write = 1000;
+    // The window takes it from the settings page; the statements stay the default of the
+    // engine itself, so that a caller that says nothing gets the path it always had.
+    TWriteMethod write_method = TWriteMethod::Insert;
     QString oracle_vers;  // version banner read last; decides the INSERT and sequence forms
     QString connect_to;   // target connection text as the operator entered it
     QString user;         // the new database / role / Oracle user
@@ -190,6 +198,8 @@ private:
     void EmptyTargetTable(const TTableRec& table);
     void OpenReader(const TTableRec& table);
     void WriteStatement(const TTableRec& table);
+    bool WritesByCopy() const;
+    void WriteCopyPortion(const TTableRec& table);
     void TableFinished(const TTableRec& table, bool bulk);
     void CommitUnit();
     TCheckpoint CheckpointOf(const TPoint& point) const;
@@ -242,4 +252,6 @@ private:
     TParamFiles params_;
     TTargetColumnCache target_columns_;
     TTableDoneHook table_done_;
+    TCopyWriter copy_writer_;
+    bool copy_unit_ = false;  // the open unit is a COPY portion, sent when it commits
 };

@@ -28,9 +28,13 @@ void WriteCopyState(TDbQuery& query_to, const QStringList& checkpoint, const QSt
                        "after_copy = EXCLUDED.after_copy");
 }
 
+QString UpdateCopyStateSql(const QStringList& checkpoint) {
+    return "UPDATE " + kCopyStateTable + " SET checkpoint = " + Joined(checkpoint) +
+           " WHERE id = 1";
+}
+
 void UpdateCopyState(TDbQuery& query_to, const QStringList& checkpoint) {
-    Exec(query_to,
-         "UPDATE " + kCopyStateTable + " SET checkpoint = " + Joined(checkpoint) + " WHERE id = 1");
+    Exec(query_to, UpdateCopyStateSql(checkpoint));
 }
 
 std::optional<TCopyState> ReadCopyState(TDbQuery& query_to) {

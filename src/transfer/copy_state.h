@@ -21,6 +21,8 @@ struct TCopyState {
 // Creates the table when it is missing and puts the checkpoint and the section in its row.
 void WriteCopyState(TDbQuery& query_to, const QStringList& checkpoint, const QString& after_copy);
 void UpdateCopyState(TDbQuery& query_to, const QStringList& checkpoint);
+// The statement UpdateCopyState runs, for a session of another kind that writes the rows.
+QString UpdateCopyStateSql(const QStringList& checkpoint);
 // The row, or nothing when the database has no such table or row.
 std::optional<TCopyState> ReadCopyState(TDbQuery& query_to);
 void DropCopyState(TDbQuery& query_to);

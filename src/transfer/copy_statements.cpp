@@ -23,9 +23,8 @@ struct TColumnPlan {
     int index;
 };
 
-// The position of the column FieldByName finds: the first of that name, Latin letters compared
-// without case, or whichever the row set's own rule picks. A name the row set does not have
-// raises FieldByName's own error.
+}  // namespace
+
 int ColumnIndex(const TDbRowSet& data_from, const QString& name) {
     const QString wanted = UpperLatin(name);
     for (int i = 0; i < data_from.FieldCount(); ++i) {
@@ -41,6 +40,8 @@ int ColumnIndex(const TDbRowSet& data_from, const QString& name) {
     }
     throw TError(QStringLiteral("Поле «%1» не найдено в наборе данных.").arg(name));
 }
+
+namespace {
 
 // Virtual columns the target computes get no value; one the target could not take as a
 // computed column was created as a plain one and gets the source's values.

@@ -30,6 +30,11 @@ struct TReadPlan {
 
 TReadPlan PlanReading(const TTableRec& table, qint64 portion_read);
 
+// The position of the column FieldByName finds: the first of that name, Latin letters compared
+// without case, or whichever the row set's own rule picks. A name the row set does not have
+// raises FieldByName's own error.
+int ColumnIndex(const TDbRowSet& data_from, const QString& name);
+
 // True when the query addition orders the rows itself.
 bool AdditionOrders(const TTableRec& table);
 

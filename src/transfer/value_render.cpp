@@ -234,18 +234,7 @@ bool IsHexText(const QString& text) {
 }
 
 QString RenderRaw(const TDbField& value, const TRenderOptions& options) {
-    QString hex;
-    if (value.Category() == TFieldCategory::LargeBinary) {
-        hex = QString::fromLatin1(value.AsBytes().toHex());
-    } else {
-        // Read as text, a binary value comes as its hex digits (with "\x" in front from
-        // PostgreSQL); anything else is taken as the bytes of the text.
-        QString text = value.AsString();
-        if (text.startsWith(QLatin1String("\\x"))) {
-            text.remove(0, 2);
-        }
-        hex = IsHexText(text) ? text : QString::fromLatin1(value.AsBytes().toHex());
-    }
+    const QString hex = RawHex(value);
     if (options.db_to == kDbOracle) {
         return QStringLiteral("HEXTORAW('%1')").arg(hex.toUpper());
     }
@@ -468,6 +457,29 @@ bool IsPlainNumber(QStringView text, bool integer) {
 }
 
 }  // namespace
+
+QString RawHex(const TDbField& value) {
+    if (value.Category() == TFieldCategory::LargeBinary) {
+        return QString::fromLatin1(value.AsBytes().toHex());
+    }
+    // Read as text, a binary value comes as its hex digits (with "\\x" in front from
+    // PostgreSQL); anything else is taken as the bytes of the text.
+    QString text = value.AsString();
+    if (text.startsWith(QLatin1String("\\x"))) {
+        text.remove(0, 2);
+    }
+    return IsHexText(text) ? text : QString::fromLatin1(value.AsBytes().toHex());
+}
+
+QStringView NumberText(const TColumnRule& rule, const TDbField& value,
+                       const TRenderOptions& options, QString& buffer) {
+    const QStringView text = value.StringView(buffer);
+    if (IsPlainNumber(text, rule.integer)) {
+        return text;
+    }
+    buffer = RenderNumber(rule, value, options);
+    return buffer;
+}
 
 TSqlNames TargetNames(const TRenderOptions& options) {
     return options.names.Kind() == options.db_to ? options.names : TSqlNames(options.db_to);

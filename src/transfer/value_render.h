@@ -125,6 +125,14 @@ QString LoadFieldValue(const TFieldRec& field, const TDbRowSet& data_from,
 void AppendFieldValue(QString& out, const TColumnRule& rule, const TDbField& value,
                       const TRenderOptions& options, TParamFiles& params);
 
+// The text of a NUMBER value as the target column takes it, checked as the INSERT path checks
+// it (an integer column gets no fraction); a view of the value or of buffer. Raises
+// TConvertError.
+QStringView NumberText(const TColumnRule& rule, const TDbField& value,
+                       const TRenderOptions& options, QString& buffer);
+// The hex digits of a RAW value, whichever way the driver hands it over.
+QString RawHex(const TDbField& value);
+
 // "(" + the target names of the table's columns joined by "," + ")", each written as the target
 // reads it; virtual columns the target computes itself (TargetComputes) are left out.
 QString GetFields(const TTableRec& table, const TSqlNames& names = TSqlNames());

@@ -3,6 +3,7 @@
 // step 1 to step 9 with the boxes answered from a script. What arrives is compared with the
 // source through SQL on both sides.
 
+#include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
 #include <QFileInfo>
@@ -211,8 +212,13 @@ TEST_F(MigrationCopyTest, OnItsTimerTheCopyGoesOnBetweenTicksAndPauseStopsIt) {
     ExpectSameRows(TableNames());
 }
 
-TEST_F(MigrationCopyTest, FailureShowsTheErrorPageAndANewRunResumes) {
+class MigrationCopyFailureTest : public MigrationCopyTest,
+                                 public ::testing::WithParamInterface<int> {};
+
+TEST_P(MigrationCopyFailureTest, FailureShowsTheErrorPageAndANewRunResumes) {
+    const bool by_copy = GetParam() == 0;
     ASSERT_NO_FATAL_FAILURE(GoToStep5(100000, 2));
+    form_->ComboWriteMethod->setCurrentIndex(GetParam());
     // The target refuses one row of ORDERS (999999.99), in its second statement.
     target_->Exec(
         "ALTER TABLE orders ADD CONSTRAINT chk_e2e_total CHECK (total IS NULL OR total < 500000)");
@@ -229,10 +235,17 @@ TEST_F(MigrationCopyTest, FailureShowsTheErrorPageAndANewRunResumes) {
     const QString read = form_->MemoErrorRead->toPlainText();
     EXPECT_TRUE(read.startsWith("SELECT * FROM ORDERS\n\nORDER BY ORDER_ID\n")) << Str(read);
     const QString write = form_->MemoErrorWrite->toPlainText();
-    EXPECT_TRUE(write.startsWith("INSERT INTO ORDERS(")) << Str(write);
-    EXPECT_TRUE(write.contains("999999.99"));
-    EXPECT_TRUE(form_->MemoError->toPlainText().contains("chk_e2e_total"))
-        << Str(form_->MemoError->toPlainText());
+    const QString message = form_->MemoError->toPlainText();
+    if (by_copy) {
+        // The statement, the table, the source row and its values.
+        EXPECT_TRUE(write.startsWith("COPY ORDERS (")) << Str(write);
+        EXPECT_TRUE(message.contains("Таблица ORDERS: сервер отклонил строку 3")) << Str(message);
+        EXPECT_TRUE(message.contains("TOTAL = 999999.99")) << Str(message);
+    } else {
+        EXPECT_TRUE(write.startsWith("INSERT INTO ORDERS(")) << Str(write);
+        EXPECT_TRUE(write.contains("999999.99"));
+    }
+    EXPECT_TRUE(message.contains("chk_e2e_total")) << Str(message);
     EXPECT_EQ(form_->EditErrorTable->text(), "ORDERS");
     EXPECT_EQ(
         Str(form_->EditErrorRow->text()),
@@ -274,6 +287,9 @@ TEST_F(MigrationCopyTest, FailureShowsTheErrorPageAndANewRunResumes) {
     ASSERT_GE(log.size(), 3);
     EXPECT_EQ(log.mid(0, 3), QStringList({QString(), "ORDERS", "5 [2]"}));
 }
+
+// 0: COPY, 1: INSERT, as the settings page lists them.
+INSTANTIATE_TEST_SUITE_P(WriteMethods, MigrationCopyFailureTest, ::testing::Values(0, 1));
 
 TEST_F(MigrationCopyTest, DecliningTheOfferDeletesTheCheckpoint) {
     QFile checkpoint(form_->paths.file_temp);

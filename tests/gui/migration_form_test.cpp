@@ -153,6 +153,11 @@ TEST_F(MigrationFormTest, StartState) {
     EXPECT_EQ(form_->SpinPortionWrite->value(), 1000);
     EXPECT_EQ(form_->SpinPortionRead->value(), 100000);
     EXPECT_EQ(form_->ComboIntType->currentText(), "NUMBER >BIGINT");
+    EXPECT_EQ(form_->LabelWriteMethod->text(), "Способ записи:");
+    ASSERT_EQ(form_->ComboWriteMethod->count(), 2);
+    EXPECT_EQ(form_->ComboWriteMethod->itemText(0), "COPY (быстро)");
+    EXPECT_EQ(form_->ComboWriteMethod->itemText(1), "INSERT");
+    EXPECT_EQ(form_->ComboWriteMethod->currentIndex(), 0);
     EXPECT_EQ(form_->db_from, kDbUnknown);
     EXPECT_EQ(form_->db_to, kDbUnknown);
 }
@@ -202,6 +207,8 @@ TEST_F(MigrationFormTest, WalkForwardAndBackThroughTheSteps) {
     EXPECT_TRUE(form_->EditDateTimeFormat->text().isEmpty());
     EXPECT_FALSE(form_->ComboIntType->isHidden());
     EXPECT_FALSE(form_->LabelIntType->isHidden());
+    EXPECT_FALSE(form_->ComboWriteMethod->isHidden());
+    EXPECT_FALSE(form_->LabelWriteMethod->isHidden());
     EXPECT_TRUE(form_->EditDateTimeFormat->isHidden());
     EXPECT_FALSE(form_->BtnNext->isEnabled());
     form_->EditPassword->setText(QStringLiteral("secret"));
@@ -215,6 +222,8 @@ TEST_F(MigrationFormTest, WalkForwardAndBackThroughTheSteps) {
     form_->TimerCheckTimer();
     EXPECT_TRUE(form_->ComboIntType->isHidden());
     EXPECT_TRUE(form_->LabelIntType->isHidden());
+    EXPECT_TRUE(form_->ComboWriteMethod->isHidden());
+    EXPECT_TRUE(form_->LabelWriteMethod->isHidden());
     EXPECT_FALSE(form_->EditDateTimeFormat->isHidden());
     form_->db_to = kDbPostgres;
 
@@ -521,6 +530,7 @@ TEST_F(MigrationFormTest, SettingsFirstStartAndRoundTrip) {
     form_->EditUser->setText(QStringLiteral("NEWUSER"));
     form_->ComboIntType->setCurrentIndex(1);
     form_->SpinPortionRead->setValue(0);
+    form_->ComboWriteMethod->setCurrentIndex(1);
     form_.reset();
     {
         QSettings settings = Settings();
@@ -532,6 +542,7 @@ TEST_F(MigrationFormTest, SettingsFirstStartAndRoundTrip) {
         EXPECT_EQ(settings.value("IntType").toInt(), 1);
         EXPECT_EQ(settings.value("PortionWrite").toInt(), 1000);
         EXPECT_EQ(settings.value("PortionRead").toInt(), 0);
+        EXPECT_EQ(settings.value("WriteMethod").toInt(), 1);
 #ifndef Q_OS_WIN
         const QFile::Permissions perms = QFile::permissions(settings.fileName());
         EXPECT_TRUE(perms & QFile::ReadOwner);
@@ -546,6 +557,7 @@ TEST_F(MigrationFormTest, SettingsFirstStartAndRoundTrip) {
     EXPECT_EQ(form_->EditUser->text(), "NEWUSER");
     EXPECT_EQ(form_->ComboIntType->currentIndex(), 1);
     EXPECT_EQ(form_->SpinPortionRead->value(), 0);
+    EXPECT_EQ(form_->ComboWriteMethod->currentIndex(), 1);
 
     // Out-of-range portions are clamped, a value of the wrong kind is ignored.
     form_.reset();
@@ -554,12 +566,14 @@ TEST_F(MigrationFormTest, SettingsFirstStartAndRoundTrip) {
         settings.setValue("PortionWrite", 0);
         settings.setValue("PortionRead", 20000000);
         settings.setValue("IntType", "first");
+        settings.setValue("WriteMethod", 2);
         settings.setValue("User", QStringList{"A", "B"});
     }
     NewForm();
     EXPECT_EQ(form_->SpinPortionWrite->value(), 1);
     EXPECT_EQ(form_->SpinPortionRead->value(), 10000000);
     EXPECT_EQ(form_->ComboIntType->currentIndex(), 0);
+    EXPECT_EQ(form_->ComboWriteMethod->currentIndex(), 0);
     EXPECT_TRUE(form_->EditUser->text().isEmpty());
 }
 

@@ -183,7 +183,7 @@ TEST_F(MigrationVerifyTest, TheErrorPageWritesTheReportWithTheFailure) {
     }
     EXPECT_TRUE(html.contains("Миграция прервана ошибкой")) << Str(html);
     EXPECT_TRUE(html.contains("chk_e2e_total")) << Str(html);
-    EXPECT_TRUE(html.contains("INSERT INTO ORDERS(")) << Str(html);
+    EXPECT_TRUE(html.contains("COPY ORDERS (")) << Str(html);
     EXPECT_TRUE(form_->MemoCopy->toPlainText().endsWith("Отчет о миграции: " + form_->report_path));
 }
 
