@@ -31,11 +31,11 @@
 #include <QStringList>
 #include <exception>
 
+#include "schema/portion_reader.h"
 #include "schema/table_model.h"
 #include "transfer/checkpoint.h"
 #include "transfer/copy_failure.h"
 #include "transfer/copy_statements.h"
-#include "transfer/portion_reader.h"
 #include "transfer/unfinished_copy.h"
 #include "transfer/value_render.h"
 #include "util/code_page.h"

@@ -47,8 +47,8 @@ protected:
     }
 
     QPointer<TFormPostgreDataFile> Open() {
-        auto* form = new TFormPostgreDataFile(nullptr, questions_, connection_, table_,
-                                              ExportQueryText(table_), kDbPostgres);
+        auto* form =
+            new TFormPostgreDataFile(nullptr, questions_, connection_, table_, kDbPostgres);
         form->show();
         return form;
     }
