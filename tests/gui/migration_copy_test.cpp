@@ -218,7 +218,11 @@ TEST_F(MigrationCopyTest, FailureShowsTheErrorPageAndANewRunResumes) {
     EXPECT_FALSE(form_->BtnPause->isEnabled());
     EXPECT_FALSE(form_->BtnContinue->isEnabled());
     const QString read = form_->MemoErrorRead->toPlainText();
-    EXPECT_TRUE(read.startsWith("SELECT * FROM ORDERS\n\nORDER BY ORDER_ID\n")) << Str(read);
+    // The model's columns by name: a server leaves invisible ones out of "*".
+    EXPECT_TRUE(
+        read.startsWith("SELECT ORDER_ID,CUSTOMER_ID,CUSTOMER_CODE,ORDER_DATE,TOTAL,"
+                        "CURRENCY,COMMENTS FROM ORDERS\n\nORDER BY ORDER_ID\n"))
+        << Str(read);
     const QString write = form_->MemoErrorWrite->toPlainText();
     EXPECT_TRUE(write.startsWith("INSERT INTO ORDERS(")) << Str(write);
     EXPECT_TRUE(write.contains("999999.99"));
