@@ -18,7 +18,7 @@
 
 #include "bench_memory.h"
 #include "db/odbc.h"
-#include "transfer/portion_reader.h"
+#include "schema/portion_reader.h"
 
 namespace {
 

@@ -543,7 +543,7 @@ void TShooter::Dialogs() {
 
     const TTableRec& table = ExportTable();
     auto* export_form = new TFormPostgreDataFile(form_.get(), questions_, form_->ADOConnectionFrom,
-                                                 table, ExportQueryText(table), form_->db_to);
+                                                 table, form_->db_to);
     export_form->show();
     Save(export_form, QStringLiteral("export"));
     delete export_form;

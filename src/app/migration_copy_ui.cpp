@@ -18,6 +18,7 @@
 
 #include "app/migration_form.h"
 #include "ddl/target_create.h"
+#include "ddl/type_mapping.h"
 #include "export/postgre_data_file_form.h"
 #include "export/table_export.h"
 #include "schema/structure_browser.h"
@@ -209,8 +210,11 @@ void TFormMigration::NFileSaveClick() {
                              .arg(name, object_name));
         }
         const TTableRec& table = tables[index];
-        auto* form = new TFormPostgreDataFile(this, *questions_, ADOConnectionFrom, table,
-                                              ExportQueryText(table), db_to);
+        // The file is in the layout of the target's kind: PostgreSQL's unless it is Oracle.
+        const QStringList computed =
+            TargetComputedColumns(table.fields, db_to == kDbOracle ? kDbOracle : kDbPostgres);
+        auto* form =
+            new TFormPostgreDataFile(this, *questions_, ADOConnectionFrom, table, db_to, computed);
         form->error_title = kApplicationTitle;
         form->SpinPortionRead->setValue(SpinPortionRead->value());
         form->SpinPortionRead->setEnabled(SpinPortionRead->isEnabled());

@@ -578,6 +578,7 @@ struct TDbTable::TImpl {
 
     TOdbcStatement statement;
     QString name;
+    QString columns;
 };
 
 TDbTable::TDbTable(TDbConnection& connection) : impl_(std::make_unique<TImpl>(connection)) {}
@@ -592,13 +593,19 @@ const QString& TDbTable::TableName() const {
     return impl_->name;
 }
 
+void TDbTable::SetColumns(const QString& select_list) {
+    impl_->columns = select_list;
+}
+
 void TDbTable::Open() {
     if (impl_->name.trimmed().isEmpty()) {
         throw TError(QStringLiteral("Не задано имя таблицы."));
     }
     // The cursor is forward-only and read-only by default; the driver streams it in blocks
     // when its data source says so.
-    impl_->statement.Execute(QStringLiteral("SELECT * FROM ") + impl_->name, {}, true);
+    const QString columns = impl_->columns.isEmpty() ? QStringLiteral("*") : impl_->columns;
+    impl_->statement.Execute(
+        QStringLiteral("SELECT ") + columns + QStringLiteral(" FROM ") + impl_->name, {}, true);
 }
 
 void TDbTable::Close() {

@@ -150,6 +150,8 @@ public:
 
     void SetTableName(const QString& name);
     const QString& TableName() const;
+    // The select list, as the query needs it; empty reads "*".
+    void SetColumns(const QString& select_list);
     void Open();
     void Close();
     bool Active() const;

@@ -317,3 +317,13 @@ bool TargetComputes(const TFieldRec& field, const QList<TFieldRec>& fields, int 
     QString expr;
     return PgExpression(field.virtual_expr, fields, TSqlNames(db_to), expr);
 }
+
+QStringList TargetComputedColumns(const QList<TFieldRec>& fields, int db_to) {
+    QStringList columns;
+    for (const TFieldRec& field : fields) {
+        if (TargetComputes(field, fields, db_to)) {
+            columns << field.name;
+        }
+    }
+    return columns;
+}

@@ -54,3 +54,5 @@ QString GetTypeField(const TFieldRec& field, int db_from, int db_to, int int_typ
 // target takes), so that no value may be written into it; false for a virtual column created
 // as a plain one, which then holds the source's values.
 bool TargetComputes(const TFieldRec& field, const QList<TFieldRec>& fields, int db_to);
+// The source names of the columns of fields that the target computes, in order.
+QStringList TargetComputedColumns(const QList<TFieldRec>& fields, int db_to);

@@ -14,10 +14,10 @@
 
 TFormPostgreDataFile::TFormPostgreDataFile(QWidget* owner, TQuestions& questions,
                                            TDbConnection& source, const TTableRec& table,
-                                           const QString& query_text, int db_type)
+                                           int db_type, const QStringList& target_computes)
     : QWidget(owner, Qt::Window),
       questions_(questions),
-      export_(std::make_unique<TTableExport>(source, table, query_text, db_type)) {
+      export_(std::make_unique<TTableExport>(source, table, db_type, target_computes)) {
     setObjectName(ObjectNameFor(table.name));
     setAttribute(Qt::WA_DeleteOnClose);
     setWindowTitle(QStringLiteral("Данные в файл"));

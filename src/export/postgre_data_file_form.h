@@ -24,9 +24,11 @@ class TFormPostgreDataFile : public QWidget {
 public:
     // source is the wizard's source connection, shared with the copy and other exports; it and
     // questions must outlive the window. The decimal separator is a choice for the loader
-    // layout of an Oracle target only: COPY reads the point.
+    // layout of an Oracle target only: COPY reads the point. target_computes: the columns the
+    // target computes itself (TTableExport).
     TFormPostgreDataFile(QWidget* owner, TQuestions& questions, TDbConnection& source,
-                         const TTableRec& table, const QString& query_text, int db_type);
+                         const TTableRec& table, int db_type,
+                         const QStringList& target_computes = {});
     ~TFormPostgreDataFile() override;
 
     // "FormPostgreDataFile_" + table name: one export window per table.

@@ -225,16 +225,35 @@ QString OracleUnloadableColumn(const TTableRec& table) {
     return QString();
 }
 
-QString ExportQueryText(const TTableRec& table) {
-    QString text = QStringLiteral("SELECT * FROM ") + OraSourceName(table.name);
-    QStringList key;
-    for (const QString& column : SplitKeyList(table.primary_key.column_names)) {
-        key << OraSourceName(column);
+namespace {
+
+TTableRec WithoutAddition(const TTableRec& table) {
+    TTableRec whole = table;
+    whole.query_addi.clear();
+    return whole;
+}
+
+}  // namespace
+
+TReadPlan ExportReadPlan(const TTableRec& table, int db_type, const QStringList& target_computes) {
+    // The portion size only matters to a query addition, which the export has none of.
+    TReadPlan plan = PlanReading(WithoutAddition(table), 1);
+    if (db_type != kDbOracle) {
+        for (const QString& column : target_computes) {
+            plan.columns.removeAll(column);
+        }
     }
-    if (!key.isEmpty()) {
-        text += QStringLiteral(" ORDER BY ") + key.join(u',');
+    return plan;
+}
+
+QStringList PgDataFileColumns(const TTableRec& table, const QStringList& target_computes) {
+    QStringList columns;
+    for (const TFieldRec& field : table.fields) {
+        if (!target_computes.contains(field.name)) {
+            columns << field.TargetName();
+        }
     }
-    return text;
+    return columns;
 }
 
 QChar GetDeciSep(int combo_index) {
@@ -274,14 +293,16 @@ void GrantReadAccess(const QString& path) {
 #endif
 }
 
-TTableExport::TTableExport(TDbConnection& source, const TTableRec& table, const QString& query_text,
-                           int db_type, const TCodePage& code_page)
+TTableExport::TTableExport(TDbConnection& source, const TTableRec& table, int db_type,
+                           const QStringList& target_computes, const TCodePage& code_page)
     : table_(table),
-      query_text_(query_text),
+      read_table_(WithoutAddition(table)),
       db_type_(db_type),
+      plan_(ExportReadPlan(table, db_type, target_computes)),
       code_page_(code_page),
       query_from_(std::make_unique<TDbQuery>(source)),
-      table_from_(std::make_unique<TDbTable>(source)) {}
+      table_from_(std::make_unique<TDbTable>(source)),
+      reader_(*query_from_, *table_from_) {}
 
 TTableExport::~TTableExport() {
     try {
@@ -343,60 +364,35 @@ bool TTableExport::CopyData() {
     // A reader opened in this unit that yields nothing means the source holds fewer rows than
     // were counted: reopening it would never reach the count.
     bool fresh = false;
-    const bool whole = portion_read <= 0;
-    if (whole) {
-        if (query_from_->Active()) {
-            query_from_->Close();
-        }
-        if (!table_from_->Active()) {
-            table_from_->SetTableName(OraSourceName(table_.name));
-            table_from_->Open();
-            // Only after the read mode was switched during the export.
-            if (copy_off_ > 0) {
-                table_from_->MoveBy(copy_off_);
-            }
-            fresh = true;
-        }
-        data_from_ = table_from_.get();
-    } else {
-        if (table_from_->Active()) {
-            table_from_->Close();
-        }
-        if (!query_from_->Active()) {
-            query_from_->SetText(query_text_);
-            query_from_->Add(QStringLiteral("OFFSET ") + QString::number(copy_off_) +
-                             QStringLiteral(" ROWS FETCH NEXT ") + QString::number(portion_read) +
-                             QStringLiteral(" ROWS ONLY"));
-            query_from_->Open();
-            fresh = true;
-        }
-        data_from_ = query_from_.get();
+    if (!reader_.IsOpen()) {
+        // Each portion starts after the key of the last row written, so portions neither
+        // overlap nor skip rows, whatever the server's order of rows without one.
+        const QStringList after = reader_.LastKey();
+        reader_.Open(read_table_, plan_, after, portion_read);
+        fresh = true;
+        PlanKinds();
     }
 
     TLineFormat format;
     format.db_type = db_type_;
     format.deci_sep = deci_sep;
-    if (fresh) {
-        PlanKinds();
-    }
     format.date_kinds = date_kinds_;
 
     bool source_done = false;
-    if (data_from_->Eof()) {
-        CloseReaders();
-        // A whole-table reader was read in one pass; reopening it would start over.
-        source_done = fresh || whole;
+    if (reader_.Eof()) {
+        source_done = fresh || reader_.TableEnds();
+        reader_.Close();
     } else {
         const int portion = portion_write < 1 ? 1 : portion_write;
         for (int i = 0; i < portion; ++i) {
-            if (data_from_->Eof()) {
-                CloseReaders();
-                source_done = whole;
+            if (reader_.Eof()) {
+                source_done = reader_.TableEnds();
+                reader_.Close();
                 break;
             }
-            AddToStream(BuildDataLine(*data_from_, format, table_.name, copy_off_ + 1));
+            AddToStream(BuildDataLine(reader_, format, table_.name, copy_off_ + 1));
             ++copy_off_;
-            data_from_->Next();
+            reader_.Next();
         }
     }
     if (source_done || copy_off_ >= total_) {
@@ -417,8 +413,8 @@ void TTableExport::AddToStream(const QString& text) {
 // The columns of the row set by position, found by name among the table's columns.
 void TTableExport::PlanKinds() {
     date_kinds_.clear();
-    for (int i = 0; i < data_from_->FieldCount(); ++i) {
-        const QString name = UpperLatin(data_from_->Field(i).Name());
+    for (int i = 0; i < reader_.FieldCount(); ++i) {
+        const QString name = UpperLatin(reader_.Field(i).Name());
         TDateTimeKind kind = TDateTimeKind::None;
         for (const TFieldRec& field : table_.fields) {
             if (UpperLatin(field.name) == name) {
@@ -431,13 +427,10 @@ void TTableExport::PlanKinds() {
 }
 
 void TTableExport::CloseReaders() {
+    reader_.Close();
     if (query_from_->Active()) {
         query_from_->Close();
     }
-    if (table_from_->Active()) {
-        table_from_->Close();
-    }
-    data_from_ = nullptr;
 }
 
 void TTableExport::Finish() {

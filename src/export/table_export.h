@@ -4,10 +4,11 @@
 // control file for an Oracle target.
 //
 // TTableExport owns a copy of the table record, its own statement and whole-table reader on the
-// shared source connection (so several exports and the wizard's copy can interleave on one
-// connection, unit by unit) and the open data file. It is driven from the user-interface
-// thread: Start once, then CopyData on every timer tick until it reports completion. Failures
-// are raised as TError; the caller then calls Abort.
+// shared source connection, read by the copy's own rule (source_reading.h: by key in portions,
+// a table without a usable key in one pass) (so several exports and the wizard's copy can
+// interleave on one connection, unit by unit) and the open data file. It is driven from the
+// user-interface thread: Start once, then CopyData on every timer tick until it reports completion.
+// Failures are raised as TError; the caller then calls Abort.
 
 #include <QDateTime>
 #include <QFile>
@@ -18,6 +19,8 @@
 
 #include "db/date_time_text.h"
 #include "db/odbc.h"
+#include "schema/portion_reader.h"
+#include "schema/source_reading.h"
 #include "schema/table_model.h"
 #include "util/code_page.h"
 
@@ -64,10 +67,15 @@ QString BuildControlLine(const TTableRec& table, const QString& data_file);
 // the empty text when the table has none.
 QString OracleUnloadableColumn(const TTableRec& table);
 
-// The source query of portion reading: "SELECT * FROM " + name, then " ORDER BY " + the primary
-// key's columns when the table has one, so that the portions follow each other without gaps.
-// Names are written as a query on the source needs them.
-QString ExportQueryText(const TTableRec& table);
+// How the export reads the table: by the copy's rule, without the query addition (an export
+// writes the whole table). The columns are the model's; a PostgreSQL data file leaves out those
+// in target_computes (the target computes them, and COPY refuses a value for them), the
+// loader's layout keeps every column, its control file skips the virtual ones.
+TReadPlan ExportReadPlan(const TTableRec& table, int db_type, const QStringList& target_computes);
+
+// The columns of a PostgreSQL data file, by their target names, in the file's order: what the
+// COPY that loads it must list.
+QStringList PgDataFileColumns(const TTableRec& table, const QStringList& target_computes);
 
 // The decimal separator of the dialog's choice: 0 point, 1 comma, anything else the system's.
 QChar GetDeciSep(int combo_index);
@@ -82,8 +90,10 @@ void GrantReadAccess(const QString& path);
 
 class TTableExport {
 public:
-    TTableExport(TDbConnection& source, const TTableRec& table, const QString& query_text,
-                 int db_type, const TCodePage& code_page = TCodePage());
+    // target_computes: the source names of the columns the target computes itself (the caller
+    // knows the target's rules).
+    TTableExport(TDbConnection& source, const TTableRec& table, int db_type,
+                 const QStringList& target_computes = {}, const TCodePage& code_page = TCodePage());
     ~TTableExport();
     TTableExport(const TTableExport&) = delete;
     TTableExport& operator=(const TTableExport&) = delete;
@@ -111,7 +121,7 @@ public:
     void Abort();
 
     const TTableRec& Table() const { return table_; }
-    const QString& QueryText() const { return query_text_; }
+    const TReadPlan& Plan() const { return plan_; }
     int DbType() const { return db_type_; }
     qint64 CopyOff() const { return copy_off_; }
     qint64 Total() const { return total_; }
@@ -129,12 +139,13 @@ private:
     void Finish();
 
     TTableRec table_;
-    QString query_text_;
+    TTableRec read_table_;  // as it is read: without the query addition
     int db_type_;
+    TReadPlan plan_;
     TCodePage code_page_;
     std::unique_ptr<TDbQuery> query_from_;
     std::unique_ptr<TDbTable> table_from_;
-    TDbRowSet* data_from_ = nullptr;
+    TPortionReader reader_;
     QFile stream_;
     qint64 copy_off_ = 0;
     qint64 total_ = 0;

@@ -7,6 +7,8 @@
 
 #include "db/odbc.h"
 #include "ddl/target_names.h"
+#include "ddl/type_mapping.h"
+#include "export/table_export.h"
 #include "transfer/copy_statements.h"
 #include "util/error.h"
 #include "util/text_file.h"
@@ -43,7 +45,9 @@ qint64 CountLines(const QString& path) {
 
 void BulkLoadPostgres(TDbQuery& query_to, const TTableRec& table) {
     query_to.ClearParams();
-    query_to.SetText(PgCopySql(table.name, table.file_copy));
+    query_to.SetText(PgCopySql(
+        table.name, PgDataFileColumns(table, TargetComputedColumns(table.fields, kDbPostgres)),
+        table.file_copy));
     query_to.ExecSQL();
 }
 

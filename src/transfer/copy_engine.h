@@ -32,12 +32,12 @@
 #include <exception>
 #include <functional>
 
+#include "schema/portion_reader.h"
 #include "schema/table_model.h"
 #include "transfer/checkpoint.h"
 #include "transfer/copy_failure.h"
 #include "transfer/copy_statements.h"
 #include "transfer/copy_writer.h"
-#include "transfer/portion_reader.h"
 #include "transfer/unfinished_copy.h"
 #include "transfer/value_render.h"
 #include "util/code_page.h"

@@ -44,10 +44,11 @@ TCopyFailure TCopyEngine::FailureOf(std::exception_ptr error, const QStringList&
         return failure;
     }
     if (plan.mode == TReadMode::WholeTable) {
-        // The whole-table reader is given the name only; this is what it runs. A unit that
-        // failed before it wrote anything failed reading.
+        // The whole-table reader is given the name and the columns; this is what it runs. A unit
+        // that failed before it wrote anything failed reading.
         if (reader_.IsOpen() || !wrote) {
-            failure.read_sql = QStringLiteral("SELECT * FROM ") + OraSourceName(table.name);
+            failure.read_sql = QStringLiteral("SELECT ") + SelectList(plan) +
+                               QStringLiteral(" FROM ") + OraSourceName(table.name);
         }
     } else if (reader_.IsOpen() || (!wrote && !query_from_.Lines().isSharedWith(read_before))) {
         failure.read_sql = query_from_.Text();

@@ -1,55 +1,22 @@
 #pragma once
-// The SQL texts and command lines of the data copy: the source queries, the two INSERT forms,
-// the bulk-load statement, the loader's arguments and the sequence statements. Pure functions
-// of the table model and the settings (the INSERT builder also reads rows), so that every text
-// can be checked word for word. Used on the user-interface thread only.
+// The SQL texts and command lines of the data copy (the source queries: source_reading.h): the
+// two INSERT forms, the bulk-load statement, the loader's arguments and the sequence statements.
+// Pure functions of the table model and the settings (the INSERT builder also reads rows), so that
+// every text can be checked word for word. Used on the user-interface thread only.
 
 #include <QString>
 #include <QStringList>
 
+#include "schema/source_reading.h"
 #include "schema/table_model.h"
-#include "transfer/paging_key.h"
 #include "transfer/value_render.h"
 
 class TDbRowSet;
-
-// --- Reading ------------------------------------------------------------------------------
-
-// How a table is read. By its key in portions (each after the last key taken, so that neither
-// a resume nor rows added or deleted meanwhile shift what is read); or, without a usable key
-// or when the query addition orders the rows itself, in one pass: through the query when there
-// is an addition to apply, else through the forward-only whole-table reader. Rows are never
-// paged by offset: without a unique order, pages overlap and skip rows.
-enum class TReadMode { KeyPortions, OnePassQuery, WholeTable };
-
-struct TReadPlan {
-    TReadMode mode = TReadMode::WholeTable;
-    TPagingKey key;      // KeyPortions only
-    QString why_no_key;  // a phrase for the journal when the table is read in one pass
-};
-
-TReadPlan PlanReading(const TTableRec& table, qint64 portion_read);
 
 // The position of the column FieldByName finds: the first of that name, Latin letters compared
 // without case, or whichever the row set's own rule picks. A name the row set does not have
 // raises FieldByName's own error.
 int ColumnIndex(const TDbRowSet& data_from, const QString& name);
-
-// True when the query addition orders the rows itself.
-bool AdditionOrders(const TTableRec& table);
-
-struct TReadQuery {
-    QStringList lines;
-    QList<TKeyParam> params;
-};
-
-// The lines of the query that reads a table (not for the whole-table reader): the SELECT
-// (after the last key: over the rows after it), "WHERE 1=1" when the addition starts with AND,
-// the query addition (also when empty), the key order unless the addition orders the rows,
-// and, reading by key with portion_read above 0, "FETCH NEXT n ROWS ONLY". after holds the
-// last key taken, empty for the first portion.
-TReadQuery ReadQuery(const TTableRec& table, const TReadPlan& plan, const QStringList& after,
-                     qint64 portion_read);
 
 // --- Writing ------------------------------------------------------------------------------
 
@@ -78,10 +45,12 @@ TBuiltInsert BuildInsert(TInsertForm form, const TTableRec& table, TDbRowSet& da
 
 // --- Bulk load ----------------------------------------------------------------------------
 
-// "COPY T FROM '<path>' WITH (ENCODING 'UTF8')": the table named through TSqlNames, the path
-// written as a literal. The export writes its data files in UTF-8, whatever the server's
-// client encoding says.
-QString PgCopySql(const QString& table_name, const QString& file_copy);
+// "COPY T (A,B) FROM '<path>' WITH (ENCODING 'UTF8')": the table and its columns (target
+// names; the list is left out when empty) named through TSqlNames, the path written as a
+// literal. The columns are those of the data file (PgDataFileColumns): without a list, COPY
+// would look for values of columns the target computes, which the file does not hold. The
+// export writes its data files in UTF-8, whatever the server's client encoding says.
+QString PgCopySql(const QString& table_name, const QStringList& columns, const QString& file_copy);
 
 // The folder part of a path with its final separator ('/' or '\'); empty without one.
 QString FolderOf(const QString& path);

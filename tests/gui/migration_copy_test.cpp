@@ -233,7 +233,11 @@ TEST_P(MigrationCopyFailureTest, FailureShowsTheErrorPageAndANewRunResumes) {
     EXPECT_FALSE(form_->BtnPause->isEnabled());
     EXPECT_FALSE(form_->BtnContinue->isEnabled());
     const QString read = form_->MemoErrorRead->toPlainText();
-    EXPECT_TRUE(read.startsWith("SELECT * FROM ORDERS\n\nORDER BY ORDER_ID\n")) << Str(read);
+    // The model's columns by name: a server leaves invisible ones out of "*".
+    EXPECT_TRUE(
+        read.startsWith("SELECT ORDER_ID,CUSTOMER_ID,CUSTOMER_CODE,ORDER_DATE,TOTAL,"
+                        "CURRENCY,COMMENTS FROM ORDERS\n\nORDER BY ORDER_ID\n"))
+        << Str(read);
     const QString write = form_->MemoErrorWrite->toPlainText();
     const QString message = form_->MemoError->toPlainText();
     if (by_copy) {

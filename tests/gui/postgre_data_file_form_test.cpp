@@ -32,6 +32,15 @@ protected:
         Exec("INSERT INTO h8g_src SELECT g, 'n' || g FROM generate_series(1, 25) g");
         table_.name = QStringLiteral("H8G_SRC");
         table_.primary_key.column_names = QStringLiteral("(ID)");
+        // Read by its key, in portions, as the model describes it.
+        TFieldRec id;
+        id.name = QStringLiteral("ID");
+        id.data_type = QStringLiteral("NUMBER");
+        TFieldRec name;
+        name.name = QStringLiteral("NAME");
+        name.data_type = QStringLiteral("VARCHAR2");
+        name.is_null = true;
+        table_.fields = {id, name};
     }
 
     void TearDown() override {
@@ -47,8 +56,8 @@ protected:
     }
 
     QPointer<TFormPostgreDataFile> Open() {
-        auto* form = new TFormPostgreDataFile(nullptr, questions_, connection_, table_,
-                                              ExportQueryText(table_), kDbPostgres);
+        auto* form =
+            new TFormPostgreDataFile(nullptr, questions_, connection_, table_, kDbPostgres);
         form->show();
         return form;
     }

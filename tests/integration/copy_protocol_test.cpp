@@ -29,7 +29,9 @@ TEST_F(CopyProtocolTest, EveryKindOfValueArrivesAsTheSourceHoldsIt) {
     PgExec(kSource,
            {"CREATE TABLE kinds (id integer PRIMARY KEY, txt varchar(200), big_text text, "
             "amount numeric(12,2), ratio double precision, d timestamp(0), ts timestamp(6), "
-            "tz timestamptz, a bytea, b bytea, r bytea, qty integer)",
+            "tz timestamptz, a bytea, b bytea, r bytea, qty integer, "
+            // The source computes its virtual column as well: reading names every column.
+            "total bigint GENERATED ALWAYS AS (qty * 2) STORED)",
             "SET TIME ZONE 'Europe/Moscow'",
             "INSERT INTO kinds VALUES "
             "(1, E'tab\\there, line\\nbreak, cr\\r\\nlf, back\\\\slash \\\\N', 'O''Brien', 12.50, "

@@ -128,7 +128,7 @@ TEST_F(TableExportDbTest, PostgresFileLoadsBackExactly) {
         SCOPED_TRACE(portion_read);
         Exec("TRUNCATE h8x_dst");
         const QString path = dir_.filePath(QStringLiteral("src_%1.txt").arg(portion_read));
-        TTableExport task(connection_, Source(), ExportQueryText(Source()), kDbPostgres);
+        TTableExport task(connection_, Source(), kDbPostgres);
         task.portion_write = 7;
         task.portion_read = portion_read;
         task.Start(path);
@@ -164,7 +164,7 @@ TEST_F(TableExportDbTest, BothSeparatorsLoadBackExactly) {
         SCOPED_TRACE(sep.toLatin1());
         Exec("TRUNCATE h8x_dst");
         const QString path = dir_.filePath(QStringLiteral("sep_%1.txt").arg(sep.unicode()));
-        TTableExport task(connection_, Source(), ExportQueryText(Source()), kDbPostgres);
+        TTableExport task(connection_, Source(), kDbPostgres);
         task.deci_sep = sep;
         task.Start(path);
         RunToEnd(task);
@@ -183,8 +183,8 @@ TEST_F(TableExportDbTest, ExportsInterleaveOnOneConnection) {
     Exec("CREATE TABLE h8x_dst2 (LIKE h8x_src)");
     const QString path_a = dir_.filePath(QStringLiteral("a.txt"));
     const QString path_b = dir_.filePath(QStringLiteral("b.txt"));
-    TTableExport a(connection_, Source(), ExportQueryText(Source()), kDbPostgres);
-    TTableExport b(connection_, Source(), ExportQueryText(Source()), kDbPostgres);
+    TTableExport a(connection_, Source(), kDbPostgres);
+    TTableExport b(connection_, Source(), kDbPostgres);
     a.portion_write = 3;
     a.portion_read = 20;
     b.portion_write = 5;
@@ -226,7 +226,7 @@ TEST_F(TableExportDbTest, FewerRowsThanCountedEnds) {
     for (int portion_read : {40, 0}) {
         SCOPED_TRACE(portion_read);
         const QString path = dir_.filePath(QStringLiteral("short_%1.txt").arg(portion_read));
-        TTableExport task(connection_, Source(), ExportQueryText(Source()), kDbPostgres);
+        TTableExport task(connection_, Source(), kDbPostgres);
         task.portion_write = 10;
         task.portion_read = portion_read;
         task.Start(path);
@@ -247,7 +247,7 @@ TEST_F(TableExportDbTest, FewerRowsThanCountedEnds) {
 TEST_F(TableExportDbTest, EmptyTableEndsOnTheFirstUnit) {
     Exec("CREATE TABLE h8x_empty (id integer)");
     const QString path = dir_.filePath(QStringLiteral("empty.txt"));
-    TTableExport task(connection_, Source("H8X_EMPTY", ""), "SELECT * FROM H8X_EMPTY", kDbPostgres);
+    TTableExport task(connection_, Source("H8X_EMPTY", ""), kDbPostgres);
     task.Start(path);
     EXPECT_TRUE(task.CopyData());
     EXPECT_TRUE(QFile::exists(path));
@@ -268,19 +268,21 @@ TEST_F(TableExportDbTest, OracleLayout) {
     const QString control = dir_.filePath(QStringLiteral("one.ctl"));
     {
         // Only the value column is read, so a null row gives an empty line.
-        TTableExport task(connection_, one, "SELECT v FROM H8X_ONE ORDER BY id", kDbOracle);
+        TTableRec values = Source("H8X_ONE", "");
+        values.fields = {v};
+        TTableExport task(connection_, values, kDbOracle);
         task.Start(control);
         RunToEnd(task);
         EXPECT_EQ(ReadAll(task.DataFileName()), QByteArray("\r\nx\r\n\r\n"));
         EXPECT_EQ(ReadAll(control),
-                  TCodePage().FromUnicode(BuildControlLine(one, task.DataFileName())) + "\r\n");
+                  TCodePage().FromUnicode(BuildControlLine(values, task.DataFileName())) + "\r\n");
         EXPECT_NE(task.DataFileName(), control);
         EXPECT_EQ(QFileInfo(task.DataFileName()).absolutePath(), QFileInfo(control).absolutePath());
     }
 
     // A tab in a value would shift the loader's fields: the export stops and says where.
     Exec("UPDATE h8x_one SET v = E'a\\tb' WHERE id = 2");
-    TTableExport task(connection_, one, ExportQueryText(one), kDbOracle);
+    TTableExport task(connection_, one, kDbOracle);
     task.portion_write = 10;
     task.Start(control);
     try {
@@ -317,7 +319,7 @@ TEST_F(TableExportDbTest, DatesBeforeYearOneLoadBack) {
     d.data_type = "DATE";
     era.fields = {id, d};
     const QString path = dir_.filePath(QStringLiteral("era.txt"));
-    TTableExport task(connection_, era, ExportQueryText(era), kDbPostgres);
+    TTableExport task(connection_, era, kDbPostgres);
     task.Start(path);
     RunToEnd(task);
     EXPECT_TRUE(ReadAll(path).contains("2\t0044-03-15 12:00:00 BC\r\n"));
@@ -344,7 +346,7 @@ TEST_F(TableExportDbTest, OracleLayoutOfDatesAndBinaries) {
     }
     const QString control = dir_.filePath(QStringLiteral("ora.ctl"));
     {
-        TTableExport task(connection_, ora, ExportQueryText(ora), kDbOracle);
+        TTableExport task(connection_, ora, kDbOracle);
         task.Start(control);
         RunToEnd(task);
         EXPECT_EQ(ReadAll(task.DataFileName()),
@@ -355,7 +357,7 @@ TEST_F(TableExportDbTest, OracleLayoutOfDatesAndBinaries) {
     }
     ora.fields[3].data_type = "BLOB";
     const QString refused = dir_.filePath(QStringLiteral("refused.ctl"));
-    TTableExport task(connection_, ora, ExportQueryText(ora), kDbOracle);
+    TTableExport task(connection_, ora, kDbOracle);
     try {
         task.Start(refused);
         ADD_FAILURE() << "no error";

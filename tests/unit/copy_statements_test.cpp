@@ -379,12 +379,13 @@ TEST(CopyStatements, PortionsFollowTheKeyAndKeepTheAddition) {
     TReadPlan plan = PlanReading(table, 100000);
     ASSERT_EQ(plan.mode, TReadMode::KeyPortions);
     TReadQuery first = ReadQuery(table, plan, {}, 100000);
-    EXPECT_EQ(first.lines,
-              QStringList({"SELECT * FROM T", "", "ORDER BY ID", "FETCH NEXT 100000 ROWS ONLY"}));
+    EXPECT_EQ(first.lines, QStringList({"SELECT ID,NAME FROM T", "", "ORDER BY ID",
+                                        "FETCH NEXT 100000 ROWS ONLY"}));
     EXPECT_TRUE(first.params.isEmpty());
     // The next portion starts after the last key, whatever lies before it now.
     TReadQuery next = ReadQuery(table, plan, {"200000"}, 100000);
-    EXPECT_EQ(next.lines[0], "SELECT * FROM (SELECT * FROM T WHERE (ID > :skerrow_key1)) T");
+    EXPECT_EQ(next.lines[0],
+              "SELECT ID,NAME FROM (SELECT ID,NAME FROM T WHERE (ID > :skerrow_key1)) T");
     EXPECT_EQ(next.lines.mid(1), QStringList({"", "ORDER BY ID", "FETCH NEXT 100000 ROWS ONLY"}));
     EXPECT_EQ(next.params, (QList<TKeyParam>{{"skerrow_key1", TKeyType::Number, "200000"}}));
     // Without paging the rest of the table comes in one query, still in key order.
@@ -400,7 +401,8 @@ TEST(CopyStatements, PortionsFollowTheKeyAndKeepTheAddition) {
     plan = PlanReading(lines, 10);
     next = ReadQuery(lines, plan, {"it's", "5", "2024-01-05 10:07:09"}, 10);
     EXPECT_EQ(next.lines[0],
-              "SELECT * FROM (SELECT * FROM \"Order Lines\" WHERE (GRP >= 'it''s' AND (GRP > "
+              "SELECT GRP,SEQ,D,NOTE FROM (SELECT GRP,SEQ,D,NOTE FROM \"Order Lines\" WHERE (GRP "
+              ">= 'it''s' AND (GRP > "
               "'it''s' OR SEQ >= :skerrow_key2 AND (SEQ > :skerrow_key2 OR D > :skerrow_key3)))) "
               "\"Order Lines\"");
     EXPECT_EQ(next.lines[2], "ORDER BY GRP,SEQ,D");
@@ -411,11 +413,11 @@ TEST(CopyStatements, PortionsFollowTheKeyAndKeepTheAddition) {
     table.query_addi = "WHERE NAME = 'a' OR NAME = 'b'";
     EXPECT_EQ(
         ReadQuery(table, PlanReading(table, 5), {"9"}, 5).lines,
-        QStringList({"SELECT * FROM (SELECT * FROM T WHERE (ID > :skerrow_key1)) T",
+        QStringList({"SELECT ID,NAME FROM (SELECT ID,NAME FROM T WHERE (ID > :skerrow_key1)) T",
                      "WHERE NAME = 'a' OR NAME = 'b'", "ORDER BY ID", "FETCH NEXT 5 ROWS ONLY"}));
     table.query_addi = "  and NAME <> 'a' OR ID = 3";
     EXPECT_EQ(ReadQuery(table, PlanReading(table, 5), {}, 5).lines,
-              QStringList({"SELECT * FROM T", "WHERE 1=1", "  and NAME <> 'a' OR ID = 3",
+              QStringList({"SELECT ID,NAME FROM T", "WHERE 1=1", "  and NAME <> 'a' OR ID = 3",
                            "ORDER BY ID", "FETCH NEXT 5 ROWS ONLY"}));
     table.query_addi = "ANDERSON_FLAG = 1";  // a word, not the key word
     EXPECT_EQ(ReadQuery(table, PlanReading(table, 5), {}, 5).lines[1], "ANDERSON_FLAG = 1");
@@ -424,7 +426,7 @@ TEST(CopyStatements, PortionsFollowTheKeyAndKeepTheAddition) {
     EXPECT_EQ(plan.mode, TReadMode::OnePassQuery);
     EXPECT_TRUE(plan.why_no_key.contains("ORDER BY"));
     EXPECT_EQ(ReadQuery(table, plan, {}, 5).lines,
-              QStringList({"SELECT * FROM T", "where ID > 1 order by NAME"}));
+              QStringList({"SELECT ID,NAME FROM T", "where ID > 1 order by NAME"}));
 
     // Without a key: never paged; the whole-table reader unless there is an addition to apply.
     TTableRec keyless = TableT();
@@ -432,7 +434,7 @@ TEST(CopyStatements, PortionsFollowTheKeyAndKeepTheAddition) {
     keyless.query_addi = "WHERE ID > 0";
     EXPECT_EQ(PlanReading(keyless, 100000).mode, TReadMode::OnePassQuery);
     EXPECT_EQ(ReadQuery(keyless, PlanReading(keyless, 100000), {}, 100000).lines,
-              QStringList({"SELECT * FROM T", "WHERE ID > 0"}));
+              QStringList({"SELECT ID,NAME FROM T", "WHERE ID > 0"}));
     EXPECT_EQ(PlanReading(keyless, 0).mode, TReadMode::WholeTable);
 
     EXPECT_EQ(InsertFormFor(kDbOracle, "Oracle Database 19c Enterprise Edition Release 19.0"),
@@ -543,9 +545,9 @@ TEST(CopyStatements, SequencesBulkLoadAndLoaderArguments) {
     EXPECT_EQ(seq, "kept");
 
     // The path is one literal whatever it holds; the data file is UTF-8.
-    EXPECT_EQ(PgCopySql("T", "/srv/it's here/t.txt"),
-              "COPY T FROM '/srv/it''s here/t.txt' WITH (ENCODING 'UTF8')");
-    EXPECT_EQ(PgCopySql("Old Orders", "C:\\load\\x';DROP TABLE t;--.txt"),
+    EXPECT_EQ(PgCopySql("T", {"ID", "Name"}, "/srv/it's here/t.txt"),
+              "COPY T (ID,\"Name\") FROM '/srv/it''s here/t.txt' WITH (ENCODING 'UTF8')");
+    EXPECT_EQ(PgCopySql("Old Orders", {}, "C:\\load\\x';DROP TABLE t;--.txt"),
               "COPY \"Old Orders\" FROM E'C:\\\\load\\\\x'';DROP TABLE t;--.txt' WITH (ENCODING "
               "'UTF8')");
     // No login on the command line: it stands in the parameter file.

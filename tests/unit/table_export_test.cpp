@@ -92,17 +92,35 @@ TEST(TableExportTest, DecimalSeparatorChoice) {
     EXPECT_TRUE(system == QLatin1Char('.') || system == QLatin1Char(',')) << int(system.unicode());
 }
 
-TEST(TableExportTest, QueryTextOrdersByThePrimaryKey) {
+// The export reads as the copy does: by key when there is one, never by offset, every column
+// of the model by name (a server leaves invisible ones out of "*"), no query addition.
+TEST(TableExportTest, ReadsByKeyWithTheModelsColumns) {
     TTableRec table;
-    table.name = QStringLiteral("ORDERS");
-    EXPECT_EQ(ExportQueryText(table), QStringLiteral("SELECT * FROM ORDERS"));
-    table.primary_key.column_names = QStringLiteral("(ID,LINE)");
-    EXPECT_EQ(ExportQueryText(table), QStringLiteral("SELECT * FROM ORDERS ORDER BY ID,LINE"));
-    // Names that a query on the source must quote.
     table.name = QStringLiteral("LIMIT");
-    table.primary_key.column_names = QStringLiteral("(ITEM#,Id)");
-    EXPECT_EQ(ExportQueryText(table),
-              QStringLiteral("SELECT * FROM \"LIMIT\" ORDER BY \"ITEM#\",\"Id\""));
+    table.fields = {Column("ITEM#", "NUMBER"), Column("Id", "VARCHAR2"), Column("NOTE", "VARCHAR2"),
+                    Column("TOTAL", "NUMBER")};
+    table.fields[3].is_virtual = true;
+    table.fields[3].virtual_expr = QStringLiteral("\"ITEM#\"*2");
+    table.primary_key = {QStringLiteral("PK_LIMIT"), QStringLiteral("(ITEM#,Id)"), true};
+    table.query_addi = QStringLiteral("WHERE NOTE IS NOT NULL");
+
+    const TReadPlan pg = ExportReadPlan(table, kDbPostgres, {"TOTAL"});
+    ASSERT_EQ(pg.mode, TReadMode::KeyPortions);
+    EXPECT_EQ(SelectList(pg), "\"ITEM#\",\"Id\",NOTE")
+        << "a computed column stays out of a PostgreSQL file";
+    // An addition that orders the rows would read the copy's way in one pass; the export has
+    // none.
+    table.query_addi = QStringLiteral("ORDER BY NOTE");
+    EXPECT_EQ(ExportReadPlan(table, kDbPostgres, {}).mode, TReadMode::KeyPortions);
+    EXPECT_EQ(PgDataFileColumns(table, {"TOTAL"}), QStringList({"ITEM#", "Id", "NOTE"}));
+    // The loader's layout keeps it (its control file marks it FILLER).
+    EXPECT_EQ(ExportReadPlan(table, kDbOracle, {"TOTAL"}).columns,
+              QStringList({"ITEM#", "Id", "NOTE", "TOTAL"}));
+
+    // Without a usable key: one pass through the whole-table reader, never pages.
+    table.primary_key = {};
+    EXPECT_EQ(ExportReadPlan(table, kDbPostgres, {}).mode, TReadMode::WholeTable);
+    EXPECT_EQ(SelectList(ExportReadPlan(table, kDbPostgres, {})), "\"ITEM#\",\"Id\",NOTE,TOTAL");
 }
 
 TEST(TableExportTest, PostgresLine) {

@@ -1,4 +1,4 @@
-#include "transfer/paging_key.h"
+#include "schema/paging_key.h"
 
 #include <QRegularExpression>
 

@@ -1,6 +1,6 @@
 #pragma once
 // The reading side of the copy: one table of the source, in portions by its key or in one
-// pass (copy_statements.h, TReadPlan). Each portion starts after the key of the last row taken
+// pass (source_reading.h, TReadPlan). Each portion starts after the key of the last row taken
 // before it, so what is read never depends on how many rows the source holds meanwhile. The
 // reader is itself the row set the statement builder takes rows from, and remembers the key of
 // the last row taken, which is what the writer records as committed. Works on the source
@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "db/db_field.h"
-#include "transfer/copy_statements.h"
+#include "schema/source_reading.h"
 
 class TDbQuery;
 class TDbTable;

@@ -1,4 +1,4 @@
-#include "transfer/portion_reader.h"
+#include "schema/portion_reader.h"
 
 #include "db/odbc.h"
 #include "db/sql_text.h"
@@ -16,6 +16,7 @@ void TPortionReader::Open(const TTableRec& table, const TReadPlan& plan, const Q
     last_key_ = after;
     if (plan.mode == TReadMode::WholeTable) {
         table_from_.SetTableName(OraSourceName(table.name));
+        table_from_.SetColumns(SelectList(plan));
         table_from_.Open();
         whole_table_ = true;
         rows_ = &table_from_;
