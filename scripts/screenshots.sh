@@ -11,7 +11,8 @@ build=${SKERROW_BUILD_DIR:-$root/build}
 out=${1:-$root/docs}
 
 bash "$root/scripts/setup.sh"
-bash "$root/scripts/build.sh"
+# Only the picture program and what it needs: the test suites are not needed for pictures.
+bash "$root/scripts/build.sh" skerrow_screenshots
 
 if command -v fc-list >/dev/null && [ -z "$(fc-list :lang=ru 2>/dev/null)" ]; then
     echo "screenshots: warning: no font with Cyrillic letters; captions will show boxes" >&2

@@ -1,5 +1,6 @@
 // Takes the README's pictures from the real windows on the offscreen platform: the wizard on
-// each of its pages, the connection-string dialog, the About window and the export window.
+// each of its pages, the check before the copy, the connection-string dialog, the About window,
+// the export window and the migration report the copy wrote.
 //
 //   skerrow_screenshots [OUT_DIR]      (OUT_DIR defaults to "docs")
 //
@@ -15,6 +16,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QDir>
+#include <QFile>
 #include <QImage>
 #include <QLabel>
 #include <QLineEdit>
@@ -28,6 +30,7 @@
 #include <QStyleFactory>
 #include <QTabWidget>
 #include <QTemporaryDir>
+#include <QTextBrowser>
 #include <QTextCursor>
 #include <QTimer>
 #include <QTreeWidget>
@@ -203,6 +206,7 @@ private:
     void Tick() { form_->TimerCheckTimer(); }
     void Connections();
     void Source();
+    void Check();
     void Settings();
     void Script();
     void NewDatabase();
@@ -211,6 +215,8 @@ private:
     void SampleCopy();
     bool RealError();
     void Error();
+    bool RealFinish();
+    void Report();
     void Dialogs();
     QString TargetVersion();
     QString FailedInsertMessage(const QString& insert);
@@ -219,6 +225,9 @@ private:
     QString out_dir_;
     bool testbed_;
     bool real_target_ = false;
+    bool real_error_ = false;
+    // The table the target was made to refuse, for the finish after the error page.
+    QString refused_table_;
     int failures_ = 0;
     TShotQuestions questions_;
     std::unique_ptr<TFormMigration> form_;
@@ -292,6 +301,49 @@ void TShooter::Source() {
     row->setSelected(true);
     form_->ListTableFrom->setCurrentItem(row);
     Save(form_.get(), QStringLiteral("wizard-2-source"));
+}
+
+// The check before the copy as the operator runs it again with "Проверить данные": the table
+// with the most severe finding selected, so its columns show beside what the check says of it,
+// and its first finding marked where the list shows it without scrolling.
+void TShooter::Check() {
+    form_->BtnPreflightClick();
+    if (form_->findings.isEmpty()) {
+        Say(QStringLiteral("step 2: the check found nothing to list"));
+        ++failures_;
+        return;
+    }
+    // Findings come most severe first within a table; the first table of the worst kind.
+    const TFinding* worst = &form_->findings.first();
+    for (const TFinding& f : form_->findings) {
+        if (static_cast<int>(f.severity) < static_cast<int>(worst->severity)) {
+            worst = &f;
+        }
+    }
+    const QList<QTreeWidgetItem*> rows =
+        form_->ListTableFrom->findItems(worst->table, Qt::MatchExactly);
+    if (!rows.isEmpty()) {
+        form_->ListTableFrom->clearSelection();
+        rows[0]->setSelected(true);
+        form_->ListTableFrom->setCurrentItem(rows[0]);
+    }
+    QApplication::processEvents();
+    QTreeWidget* list = form_->ListPreflight;
+    const QRect shown = list->viewport()->rect();
+    for (int i = 0; i < list->topLevelItemCount(); ++i) {
+        QTreeWidgetItem* item = list->topLevelItem(i);
+        if (item->text(1) == worst->table && item->text(3) == worst->text) {
+            // Selecting marks the row; it does not move the list as making it current would.
+            if (shown.contains(list->visualItemRect(item))) {
+                item->setSelected(true);
+            }
+            break;
+        }
+    }
+    Say(QStringLiteral("step 2: %1 findings, shown with table %2")
+            .arg(form_->findings.size())
+            .arg(worst->table));
+    Save(form_.get(), QStringLiteral("wizard-2-check"));
 }
 
 void TShooter::Settings() {
@@ -481,6 +533,7 @@ bool TShooter::RealError() {
             error.Message());
         return false;
     }
+    refused_table_ = form_->tables[index].name;
     form_->BtnContinueClick();
     for (int i = 0; i < 100 && form_->step == 6; ++i) {
         Tick();
@@ -494,7 +547,8 @@ bool TShooter::RealError() {
 }
 
 void TShooter::Error() {
-    if (!RealError()) {
+    real_error_ = RealError();
+    if (!real_error_) {
         TCopyFailure failure;
         failure.table = QStringLiteral("ORDER_LINES");
         failure.committed_rows = 30000;
@@ -513,6 +567,63 @@ void TShooter::Error() {
     }
     Tick();
     Save(form_.get(), QStringLiteral("wizard-8-error"));
+}
+
+// After a real refusal the operator removes its cause and presses "Повторить": the copy resumes
+// from its checkpoint and runs to its end, which writes the report of a finished migration.
+bool TShooter::RealFinish() {
+    if (!real_error_ || refused_table_.isEmpty()) {
+        return false;
+    }
+    try {
+        TDbConnection owner;
+        owner.SetConnectionString(form_->ADOConnectionTo.ConnectionString());
+        owner.Open();
+        TDbQuery query(owner);
+        query.SetText("ALTER TABLE " + TSqlNames(kDbPostgres).Name(refused_table_) +
+                      " DROP CONSTRAINT shot_refused");
+        query.ExecSQL();
+    } catch (const TError& error) {
+        Say(QStringLiteral("report: the refusal could not be removed: ") + error.Message());
+        return false;
+    }
+    form_->BtnRetryClick();
+    for (int i = 0; i < 5000 && form_->step == 6; ++i) {
+        Tick();
+    }
+    if (form_->step != 9) {
+        Say(QStringLiteral("report: the resumed copy did not finish (step %1): %2")
+                .arg(form_->step)
+                .arg(form_->MemoError->toPlainText()));
+        ++failures_;
+        return false;
+    }
+    return true;
+}
+
+// The report as "Открыть отчет" opens it: the file the window wrote, shown from its top.
+void TShooter::Report() {
+    if (!RealFinish() && testbed_) {
+        Say(QStringLiteral("report: showing the report of the error page"));
+    }
+    QString opened;
+    form_->open_url = [&opened](const QUrl& url) { opened = url.toLocalFile(); };
+    form_->BtnOpenReportClick();
+    QFile file(opened);
+    if (opened.isEmpty() || !file.open(QIODevice::ReadOnly)) {
+        Say(QStringLiteral("report: no report was written (%1)").arg(opened));
+        ++failures_;
+        return;
+    }
+    QTextBrowser viewer;
+    viewer.setWindowTitle(QStringLiteral("Отчет о миграции"));
+    viewer.setHtml(QString::fromUtf8(file.readAll()));
+    // A browser window of the wizard's width and a screen's height: the servers and the first
+    // tables show.
+    viewer.resize(form_->width(), 1000);  // shots: allowed: this program's own viewer
+    viewer.show();
+    Save(&viewer, QStringLiteral("report"));
+    viewer.hide();
 }
 
 const TTableRec& TShooter::ExportTable() const {
@@ -570,11 +681,13 @@ bool TShooter::Run() {
     if (form_->tables.isEmpty()) {
         return false;
     }
+    Check();
     Settings();
     Script();
     NewDatabase();
     Copy();
     Error();
+    Report();
     Dialogs();
     form_->hide();
     form_.reset();

@@ -9,6 +9,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QLocale>
+#include <QMutexLocker>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QTimer>
@@ -192,9 +193,16 @@ void TFormMigration::BtnRetryClick() {
     }
     Guarded([this] {
         ReopenSource();
+        // The tables finished before the failure are in the target and were checked in this
+        // run: the report at the end counts them, not zero rows and no check.
+        const QList<TReportTable> finished = CheckedTables();
         // The target is reconnected, the checkpoint checked against it, and the copy prepared
         // where it stands, as in a new run; a checkpoint that does not agree stops it here.
         LoadFromTmpFile();
+        {
+            QMutexLocker lock(&verify_mutex_);
+            checked_tables_ = finished;
+        }
         EditErrorTable->clear();
         EditErrorRow->clear();
         MemoErrorRead->clear();

@@ -4,6 +4,7 @@
 // question that the copy's end closes before its message.
 
 #include <QApplication>
+#include <QFile>
 #include <QFileInfo>
 #include <QLocale>
 #include <QMessageBox>
@@ -52,6 +53,18 @@ TEST_F(MigrationCopyTest, RetryResumesInTheSameRunAndGivesEveryRowOnce) {
     EXPECT_FALSE(QFile::exists(form_->paths.file_temp));
     ExpectSameRows(TableNames());
     ExpectNextKeys();
+    // The tables finished before the failures keep their checks: the report counts each table
+    // once, each checked, with its rows.
+    const QList<TReportTable> checked = form_->CheckedTables();
+    EXPECT_EQ(checked.size(), form_->tables.size());
+    for (const TReportTable& table : checked) {
+        EXPECT_TRUE(table.checked && table.check.Ok()) << Str(table.name);
+        EXPECT_EQ(table.rows_copied, table.rows_counted) << Str(table.name);
+    }
+    QFile report(form_->report_path);
+    ASSERT_TRUE(report.open(QIODevice::ReadOnly)) << Str(form_->report_path);
+    EXPECT_TRUE(QString::fromUtf8(report.readAll())
+                    .contains(QStringLiteral("проверено таблиц %1 из %1").arg(checked.size())));
 }
 
 TEST_F(MigrationCopyTest, RetryAfterTheSourceSessionWasLostReadsOnInANewSession) {
