@@ -91,7 +91,8 @@ TEST(CopyText, RowsOfEveryKind) {
         .Text("RAW1", "")
         .Text("TXT", "")
         .Text("N", "");
-    EXPECT_THROW(AppendCopyRow(out, PlanCopyColumns(table, bad, options), bad, options), TConvertError);
+    EXPECT_THROW(AppendCopyRow(out, PlanCopyColumns(table, bad, options), bad, options),
+                 TConvertError);
 }
 
 }  // namespace
