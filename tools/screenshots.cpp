@@ -671,8 +671,8 @@ bool TShooter::Run() {
     form_ = std::make_unique<TFormMigration>(&questions_);
     // The pictures are taken between explicit ticks; a timer tick in between could start work.
     form_->TimerCheck->stop();
-    // One statement per tick, so the copy page is taken in the middle of the copy.
-    form_->copy_slice_ms = 0;
+    // One unit per tick, so the copy page is taken in the middle of the copy.
+    form_->copy_step_units = 1;
     form_->show();
     Tick();
 

@@ -1,4 +1,4 @@
-// Steps 5 to 9: target creation, the copy one unit per tick with its displays, the checkpoint
+// Steps 5 to 9: target creation, the copy on its worker with its displays, the checkpoint
 // of a pause or a failure and the resume from it; and the export window opened from the source
 // table list.
 
@@ -79,7 +79,7 @@ void TFormMigration::ShowPreparedCopy(const QList<TTableToRow>& rows) {
         items.append(new QTreeWidgetItem({row.name, row.rows, row.query_addi, row.from_file}));
     }
     ListTableTo->addTopLevelItems(items);
-    ShowTableGauge();
+    ShowTableGauge(copy_engine.IndTable(), copy_engine.Progress().finished);
     MemoError->clear();
     MemoCopy->clear();
     ClearChecks();
@@ -122,16 +122,17 @@ void TFormMigration::WriteStructTo() {
     is_done = true;
 }
 
-void TFormMigration::ShowCopyProgress() {
-    const TCopyProgress& progress = copy_engine.Progress();
+void TFormMigration::ShowCopyProgress(const TCopySnapshot& snapshot) {
+    const TCopyProgress& progress = snapshot.progress;
     if (!progress.panel_info.isEmpty()) {
         PanelInfo->setText(progress.panel_info);
     }
-    ShowTableGauge();
+    ShowTableGauge(snapshot.ind_table, progress.finished);
     ShowVerifyState();
     SetGauge(GaugeRow, progress.gauge_row_position, progress.gauge_row_max);
     LabelN->setText(GroupDigitsText(progress.label_n));
     LabelTime->setText(progress.label_time);
+    ShowRates(snapshot);
     if (progress.new_lines.isEmpty()) {
         return;
     }
@@ -146,21 +147,63 @@ void TFormMigration::ShowCopyProgress() {
     }
 }
 
-void TFormMigration::CopyData() {
-    FillCopySettings();
-    try {
-        copy_engine.CopyData();
-    } catch (...) {
-        // The journal lines of a reader opened before the failure belong on the page too.
-        ShowCopyProgress();
-        throw;
-    }
-    ShowCopyProgress();
-    if (!copy_engine.Progress().finished) {
+void TFormMigration::ShowRates(const TCopySnapshot& snapshot) {
+    if (snapshot.progress.finished) {
+        LabelSpeed->clear();
         return;
     }
+    if (step == 6) {
+        copy_rates.Add(rate_clock_.elapsed(), snapshot.traffic);
+    }
+    if (step == 6) {
+        LabelSpeed->setText(RatesText(copy_rates, snapshot.table_rows_left, snapshot.rows_left));
+    } else if (step == 7) {
+        LabelSpeed->setText(QStringLiteral("Скорость: копирование приостановлено"));
+    }
+}
+
+void TFormMigration::CopyData() {
+    // What an ended run did comes first: a failure or the end of the copy is no reason to
+    // start another.
+    if (!copy_worker.Busy() && TakeCopyResults()) {
+        return;
+    }
+    if (step == 6 && !is_done && !copy_worker.Busy()) {
+        FillCopySettings();
+        HandOverVerifySettings();
+        copy_worker.Run(copy_step_units);
+        if (copy_step_units > 0) {
+            copy_worker.Wait();
+        }
+    }
+    TakeCopyResults();
+}
+
+bool TFormMigration::TakeCopyResults() {
+    copy_shown = copy_worker.Take();
+    ShowCopyProgress(copy_shown);
+    if (copy_shown.error) {
+        // The journal lines of a reader opened before the failure are on the page already.
+        std::rethrow_exception(copy_shown.error);
+    }
+    if (copy_shown.busy) {
+        return false;
+    }
+    if (copy_shown.progress.finished) {
+        CopyFinished();
+        return true;
+    }
+    if (step == 7 && pause_save_pending_) {
+        pause_save_pending_ = false;
+        Guarded([this] { SaveTmpFile(); });
+    }
+    return false;
+}
+
+void TFormMigration::CopyFinished() {
     is_done = true;
     step = 9;
+    pause_save_pending_ = false;
     // The data is in the target whatever happens to the log: a log that cannot be written is
     // reported, and the copy still ends as a success.
     Guarded([this] { copy_engine.SaveLog(paths.file_log); });
@@ -213,8 +256,12 @@ void TFormMigration::NFileSaveClick() {
         // The file is in the layout of the target's kind: PostgreSQL's unless it is Oracle.
         const QStringList computed =
             TargetComputedColumns(table.fields, db_to == kDbOracle ? kDbOracle : kDbPostgres);
+        // A session of its own: the copy may be reading through the wizard's on its worker.
+        auto source = std::make_unique<TDbConnection>();
+        source->SetConnectionString(ADOConnectionFrom.ConnectionString());
+        source->Open();
         auto* form =
-            new TFormPostgreDataFile(this, *questions_, ADOConnectionFrom, table, db_to, computed);
+            new TFormPostgreDataFile(this, *questions_, std::move(source), table, db_to, computed);
         form->error_title = kApplicationTitle;
         form->SpinPortionRead->setValue(SpinPortionRead->value());
         form->SpinPortionRead->setEnabled(SpinPortionRead->isEnabled());

@@ -125,7 +125,7 @@ void TFormMigration::TrackPausedTime() {
     }
     if (copy_paused_at.isValid()) {
         if (step == 6) {
-            copy_engine.ShiftTiming(copy_paused_at.msecsTo(QDateTime::currentDateTime()));
+            copy_worker.ShiftTiming(copy_paused_at.msecsTo(QDateTime::currentDateTime()));
         }
         copy_paused_at = QDateTime();
     }
@@ -136,12 +136,10 @@ void TFormMigration::ShowStepState() {
     LabelPause->setVisible(step == 7);
 }
 
-void TFormMigration::ShowTableGauge() {
+void TFormMigration::ShowTableGauge(qint64 ind_table, bool copy_finished) {
     // A table counts when it is done: the only table at 27 % must not read as all tables.
     const qint64 total = tables.size();
-    const qint64 finished = copy_engine.Progress().finished
-                                ? total
-                                : std::clamp<qint64>(copy_engine.IndTable(), 0, total);
+    const qint64 finished = copy_finished ? total : std::clamp<qint64>(ind_table, 0, total);
     const qint64 top = std::clamp<qint64>(total, 1, INT_MAX);
     GaugeTable->setRange(0, int(top));
     GaugeTable->setValue(int(std::min(finished, top)));

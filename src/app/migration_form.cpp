@@ -103,6 +103,7 @@ TFormMigration::TFormMigration(TQuestions* questions, QWidget* parent)
         questions = own_questions_.get();
     }
     questions_ = questions;
+    rate_clock_.start();
     setWindowTitle(QStringLiteral("Миграция баз данных"));
     resize(893, 686);
     BuildFrame();
@@ -114,6 +115,10 @@ TFormMigration::TFormMigration(TQuestions* questions, QWidget* parent)
 }
 
 TFormMigration::~TFormMigration() {
+    // The unit in flight ends before the connections, the table model and the checks' state
+    // it works on go.
+    copy_worker.Stop();
+    copy_worker.Wait();
     FormDestroy();
     DeleteExportWindows();
 }
@@ -402,6 +407,8 @@ QWidget* TFormMigration::BuildCopyDataPage() {
     GaugeRow = new QProgressBar(page);
     LabelN = new QLabel(page);
     LabelTime = new QLabel(page);
+    LabelSpeed = new QLabel(page);
+    LabelSpeed->setObjectName(QStringLiteral("LabelSpeed"));
     LabelPause = new QLabel(QStringLiteral("Пауза"), page);
     QFont bold = LabelPause->font();
     bold.setBold(true);
@@ -414,6 +421,7 @@ QWidget* TFormMigration::BuildCopyDataPage() {
     labels->addWidget(LabelPause);
     labels->addWidget(LabelTime);
     layout->addLayout(labels);
+    layout->addWidget(LabelSpeed);
     MemoCopy = NewMemo(page, true);
     layout->addWidget(MemoCopy, 1);
     auto* buttons = new QHBoxLayout;
@@ -565,6 +573,9 @@ void TFormMigration::BtnInfoClick() {
 
 void TFormMigration::closeEvent(QCloseEvent* event) {
     if (FormCloseQuery()) {
+        // No unit starts after the window has gone; the one in flight finishes and commits.
+        copy_worker.Stop();
+        copy_worker.Wait();
         event->accept();
     } else {
         event->ignore();

@@ -13,6 +13,7 @@
 // offer to resume).
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QMutex>
 #include <QUrl>
 #include <QWidget>
@@ -24,6 +25,8 @@
 #include "report/migration_report.h"
 #include "schema/table_model.h"
 #include "transfer/copy_engine.h"
+#include "transfer/copy_rates.h"
+#include "transfer/copy_worker.h"
 #include "util/code_page.h"
 #include "util/error.h"
 
@@ -89,12 +92,17 @@ public:
     // additions, data files) reach it without being handed over.
     TCopyEngine copy_engine{tables,    ADOConnectionFrom, QueryFrom,
                             TableFrom, ADOConnectionTo,   QueryTo};
-    // How long one tick at step 6 runs copy units back to back before it returns to the event
-    // loop. Each unit executes at most one statement, so Pause, the close question and painting
-    // still answer within about a tick; 0 runs exactly one unit per tick. While the timer runs,
-    // a slice that used up its time posts the next one behind the waiting events instead of
-    // leaving the rest of the 100 ms idle.
-    int copy_slice_ms = 80;
+    // The copy's units run on this worker; the window's timer only shows what they did and
+    // passes Pause, Continue and closing on. Declared after the engine and stopped first.
+    TCopyWorker copy_worker{copy_engine};
+    // 0, as shipped: a run goes on by itself until the copy ends, fails or is paused. N > 0:
+    // every tick hands the worker N units and waits for them, so that tests can stop the copy
+    // at the rows they choose.
+    qint64 copy_step_units = 0;
+    // Rows/s, MB/s and the time left on the copy page.
+    TCopyRates copy_rates;
+    // What the window last took from the worker.
+    TCopySnapshot copy_shown;
 
     // Frame.
     QLabel* PanelInfo = nullptr;
@@ -184,6 +192,8 @@ public:
     QProgressBar* GaugeRow = nullptr;
     QLabel* LabelN = nullptr;
     QLabel* LabelTime = nullptr;
+    // Rows/s, MB/s over the last seconds and the time left of the table and the whole copy.
+    QLabel* LabelSpeed = nullptr;
     // "Пауза" while the copy is paused.
     QLabel* LabelPause = nullptr;
     QPlainTextEdit* MemoCopy = nullptr;
@@ -210,6 +220,8 @@ public:
     QString report_path;  // the report last written; empty before
     void RunPreflightCheck();
     void BtnPreflightClick();
+    // What the copy's thread needs of the window for the checks, before a run starts.
+    void HandOverVerifySettings();
     // The copy's call after each table (any thread, the copy's connections).
     QStringList TableCopied(const TTableRec& table, qint64 rows, TDbConnection& from,
                             TDbConnection& to);
@@ -251,6 +263,8 @@ public:
     void ReadStructFrom();
     void MakeScriptNew();
     void WriteStructTo();
+    // At steps 6 and 7: starts a run of the worker when none is on (step 6), then shows what
+    // the units did; a unit's failure raises here, on the window's thread.
     void CopyData();
     void SaveTmpFile();
     void LoadFromTmpFile();
@@ -329,9 +343,14 @@ private:
     void BuildConnectString(QPlainTextEdit* memo, QLabel* mark);
     // The copy preparation's displays: target list rows, "Ok", table gauge, emptied memos.
     void ShowPreparedCopy(const QList<TTableToRow>& rows);
-    void ShowCopyProgress();
+    void ShowCopyProgress(const TCopySnapshot& snapshot);
+    void ShowRates(const TCopySnapshot& snapshot);
+    // Shows what the worker did; true when that ended the copy (step 9). Raises the failure of
+    // a unit.
+    bool TakeCopyResults();
+    void CopyFinished();
     // The table gauge counts the tables finished.
-    void ShowTableGauge();
+    void ShowTableGauge(qint64 ind_table, bool finished);
     // Strip, column sizing, number columns, hints, fonts: once, after the pages are built.
     void SetUpDisplay();
     // At every tick: before the step's work the paused time is taken out of the elapsed time,
@@ -354,8 +373,8 @@ private:
     // Set while the report of a failed step is open: the ticks that arrive under the modal box
     // must not start the same work again and stack reports on top of it.
     bool report_open_ = false;
-    // Set while the next copy slice is already posted to the event loop.
-    bool slice_posted_ = false;
+    // Pause was pressed while a unit was in flight: the checkpoint is written once it is done.
+    bool pause_save_pending_ = false;
     bool settings_saved_ = false;
     // The table whose columns ListField shows.
     QString field_table_;
@@ -364,6 +383,11 @@ private:
     TVerifySettings verify_settings_;
     QList<TReportTable> checked_tables_;
     QDateTime table_started_;
+    // The window's state the copy's thread reads, handed over when a run starts.
+    int verify_db_to_ = kDbUnknown;
+    QDateTime verify_time_step_;
+    // The steady clock of the rates.
+    QElapsedTimer rate_clock_;
 };
 
 template <typename F>

@@ -3,7 +3,6 @@
 
 #include <QCheckBox>
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -102,22 +101,11 @@ void TFormMigration::RunStepWork() {
             Guarded([this] { WriteStructTo(); });
             break;
         case 6:
+        case 7:
+            // Paused, the unit in flight still finishes on the worker: its rows, its failure
+            // or the copy's end are shown as they come.
             try {
-                // No time is lost waiting for the next tick between two statements.
-                QElapsedTimer slice;
-                slice.start();
-                do {
-                    CopyData();
-                } while (step == 6 && !is_done && slice.elapsed() < copy_slice_ms);
-                if (step == 6 && !is_done && TimerCheck->isActive() && !slice_posted_) {
-                    slice_posted_ = true;
-                    QTimer::singleShot(0, this, [this] {
-                        slice_posted_ = false;
-                        if (step == 6 && TimerCheck->isActive()) {
-                            TimerCheckTimer();
-                        }
-                    });
-                }
+                CopyData();
             } catch (const TError& error) {
                 CopyFailed(error.Message());
             } catch (const std::exception& error) {
@@ -187,6 +175,13 @@ void TFormMigration::BtnPauseClick() {
         return;
     }
     step = 7;
+    // The unit in flight finishes and commits; the checkpoint follows it.
+    copy_worker.Stop();
+    copy_rates.Reset();
+    if (copy_worker.Busy()) {
+        pause_save_pending_ = true;
+        return;
+    }
     Guarded([this] { SaveTmpFile(); });
 }
 
@@ -196,6 +191,7 @@ void TFormMigration::BtnContinueClick() {
     }
     // The checkpoint stays: the copy goes on writing it after every statement.
     step = 6;
+    pause_save_pending_ = false;
 }
 
 bool TFormMigration::FormCloseQuery() {

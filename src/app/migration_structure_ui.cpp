@@ -181,7 +181,8 @@ void TFormMigration::NRenameFieldClick() {
 void TFormMigration::NQueryAddiClick() {
     QTreeWidgetItem* row = SelectedRow(ListTableTo);
     const int index = row == nullptr ? -1 : ListTableTo->indexOfTopLevelItem(row);
-    if (index < 0 || index >= tables.size()) {
+    // The table model is the copy's while a unit runs.
+    if (index < 0 || index >= tables.size() || copy_worker.Busy()) {
         return;
     }
     Guarded([&] {
@@ -197,7 +198,8 @@ void TFormMigration::NQueryAddiClick() {
 void TFormMigration::NFileCopyClick() {
     QTreeWidgetItem* row = SelectedRow(ListTableTo);
     const int index = row == nullptr ? -1 : ListTableTo->indexOfTopLevelItem(row);
-    if (index < 0 || index >= tables.size()) {
+    // The table model is the copy's while a unit runs.
+    if (index < 0 || index >= tables.size() || copy_worker.Busy()) {
         return;
     }
     Guarded([&] {

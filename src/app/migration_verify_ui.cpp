@@ -129,10 +129,12 @@ QStringList TFormMigration::TableCopied(const TTableRec& table, qint64 rows, TDb
     const QDateTime now = QDateTime::currentDateTime();
     TVerifySettings settings;
     QDateTime started;
+    int kind = kDbUnknown;
     {
         QMutexLocker lock(&verify_mutex_);
         settings = verify_settings_;
-        started = table_started_.isValid() ? table_started_ : time_step;
+        started = table_started_.isValid() ? table_started_ : verify_time_step_;
+        kind = verify_db_to_;
         table_started_ = now;
     }
     TReportTable entry;
@@ -144,7 +146,7 @@ QStringList TFormMigration::TableCopied(const TTableRec& table, qint64 rows, TDb
     QStringList lines;
     if (settings.validate) {
         TValidateOptions options;
-        options.db_to = db_to;
+        options.db_to = kind;
         options.checksum = settings.checksum;
         entry.check = ValidateTable(table, from, to, options);
         entry.checked = true;
@@ -162,6 +164,12 @@ QStringList TFormMigration::TableCopied(const TTableRec& table, qint64 rows, TDb
     QMutexLocker lock(&verify_mutex_);
     checked_tables_ << entry;
     return lines;
+}
+
+void TFormMigration::HandOverVerifySettings() {
+    QMutexLocker lock(&verify_mutex_);
+    verify_db_to_ = db_to;
+    verify_time_step_ = time_step;
 }
 
 QList<TReportTable> TFormMigration::CheckedTables() const {

@@ -13,6 +13,14 @@
 #include "util/text_utils.h"
 
 TFormPostgreDataFile::TFormPostgreDataFile(QWidget* owner, TQuestions& questions,
+                                           std::unique_ptr<TDbConnection> own_source,
+                                           const TTableRec& table, int db_type,
+                                           const QStringList& target_computes)
+    : TFormPostgreDataFile(owner, questions, *own_source, table, db_type, target_computes) {
+    own_source_ = std::move(own_source);
+}
+
+TFormPostgreDataFile::TFormPostgreDataFile(QWidget* owner, TQuestions& questions,
                                            TDbConnection& source, const TTableRec& table,
                                            int db_type, const QStringList& target_computes)
     : QWidget(owner, Qt::Window),

@@ -29,6 +29,12 @@ public:
     TFormPostgreDataFile(QWidget* owner, TQuestions& questions, TDbConnection& source,
                          const TTableRec& table, int db_type,
                          const QStringList& target_computes = {});
+    // The same on a session of its own, which the window keeps until it goes: the export then
+    // neither waits for nor stands in the way of a copy that reads through the wizard's
+    // session on another thread.
+    TFormPostgreDataFile(QWidget* owner, TQuestions& questions,
+                         std::unique_ptr<TDbConnection> own_source, const TTableRec& table,
+                         int db_type, const QStringList& target_computes = {});
     ~TFormPostgreDataFile() override;
 
     // "FormPostgreDataFile_" + table name: one export window per table.
@@ -67,6 +73,7 @@ private:
     void UpdateGauge();
 
     TQuestions& questions_;
+    std::unique_ptr<TDbConnection> own_source_;  // outlives the export that reads through it
     std::unique_ptr<TTableExport> export_;
     bool failed_ = false;
 };

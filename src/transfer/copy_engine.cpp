@@ -52,6 +52,7 @@ QList<TTableToRow> TCopyEngine::PrepareCopy(qint64 start_table) {
     committed_ = pending_;
     plan_index_ = -1;
     after_copy_.clear();
+    clock_table_ = -1;
     is_done_ = false;
     started_ = false;
     state_table_ = false;
@@ -157,6 +158,7 @@ void TCopyEngine::Start() {
 }
 
 void TCopyEngine::TableUnit(const TTableRec& table) {
+    StartTableClock();
     const bool load_file = HasLoadFile(table);
     bool finished = false;
     bool wrote = false;
@@ -393,6 +395,9 @@ void TCopyEngine::WriteStatement(const TTableRec& table) {
         pending_.key = reader_.LastKey();
     }
     progress_.gauge_row_position += built.rows;
+    traffic_.rows += built.rows;
+    // Characters stand for bytes here: the statements are ASCII but for the text values.
+    traffic_.bytes += built.sql.size();
     query_to_.ClearParams();
     // Only the statement's own large binary values are parameters; with checking off nothing
     // in the rendered literals can be mistaken for one.
@@ -426,6 +431,8 @@ void TCopyEngine::WriteCopyPortion(const TTableRec& table) {
         pending_.key = reader_.LastKey();
     }
     progress_.gauge_row_position += rows;
+    traffic_.rows += rows;
+    traffic_.bytes += copy_writer_.Bytes();
     // The error page shows the target's statement from here.
     query_to_.ClearParams();
     query_to_.SetText(copy_writer_.Sql());
@@ -445,10 +452,54 @@ void TCopyEngine::TableFinished(const TTableRec& table, bool bulk) {
         progress_.new_lines << line;
         journal_ << line;
     }
+    const QString done = TableDoneLine(table, bulk);
+    progress_.new_lines << done;
+    journal_ << done;
     pending_.previous_rows = bulk ? -1 : pending_.rows;
     ++pending_.ind_table;
     pending_.rows = 0;
     pending_.key.clear();
+}
+
+void TCopyEngine::StartTableClock() {
+    if (clock_table_ != pending_.ind_table) {
+        clock_table_ = pending_.ind_table;
+        clock_rows_ = pending_.rows;
+        table_clock_.start();
+    }
+}
+
+// "Таблица T скопирована: строк N за 1,2 с, R строк/с": the rows and the time of this run (a
+// resumed table names the rows it had before apart).
+QString TCopyEngine::TableDoneLine(const TTableRec& table, bool bulk) const {
+    const qint64 msecs = table_clock_.isValid() ? table_clock_.elapsed() : 0;
+    const QString time = DurationText(msecs);
+    if (bulk) {
+        return QStringLiteral("Таблица %1 загружена из файла за %2").arg(table.name, time);
+    }
+    const qint64 run_rows = std::max<qint64>(0, pending_.rows - clock_rows_);
+    QString rows = QString::number(pending_.rows);
+    if (run_rows != pending_.rows) {
+        rows += QStringLiteral(" (в этом запуске %1)").arg(run_rows);
+    }
+    return QStringLiteral("Таблица %1 скопирована: строк %2 за %3, %4 строк/с")
+        .arg(table.name, rows, time)
+        .arg(run_rows * 1000 / std::max<qint64>(msecs, 1));
+}
+
+qint64 TCopyEngine::TableRowsLeft() const {
+    if (is_done_ || pending_.ind_table < 0 || pending_.ind_table >= tables_.size()) {
+        return 0;
+    }
+    return std::max<qint64>(0, tables_[pending_.ind_table].rows - pending_.rows);
+}
+
+qint64 TCopyEngine::RowsLeft() const {
+    qint64 rows = TableRowsLeft();
+    for (qint64 i = std::max<qint64>(0, pending_.ind_table + 1); i < tables_.size(); ++i) {
+        rows += std::max<qint64>(0, tables_[i].rows);
+    }
+    return is_done_ ? 0 : rows;
 }
 
 // The unit's rows and the position that counts them reach the target together; the file

@@ -13,19 +13,20 @@
 //
 // The engine owns the copy bookkeeping (table index, committed rows and key, the reader, the
 // journal) and works on the connections, statements and table model it is given, which it holds
-// by reference. Progress is plain data that the caller reads after each call. Called on the
-// user-interface thread only; a call blocks until its one unit is done (a bulk load waits for
-// the server or the loader program to finish).
+// by reference. Progress is plain data that the caller reads after each call. Called on one
+// thread at a time (the window's copy worker, copy_worker.h); a call blocks until its one unit
+// is done (a bulk load waits for the server or the loader program to finish).
 //
 // The window's part: fill Settings(); after target creation SetCopyOff(0), PrepareCopy(0) and
 // SetAfterCopy with the rest of the script (CreateTarget's prepare_copy and after_copy), show
-// the rows and "Ok"; on entering the copy step StartTiming(now); per tick CopyData(), then show
-// Progress() (append new_lines to the copy memo) and, when finished, SaveLog(file_log) and move
-// on; on pause or failure SaveTmpFile(file_temp); at the end of the settings step
-// FindUnfinished(file_temp) and then LoadFromTmpFile(file_temp) after sorting the tables, or
-// DiscardCheckpoint(file_temp) when the operator declines.
+// the rows and "Ok"; on entering the copy step StartTiming(now); then CopyData() unit after unit
+// on the worker, showing Progress() (new_lines appended to the copy memo) and, when finished,
+// SaveLog(file_log) and moving on; on pause or failure SaveTmpFile(file_temp); at the end of the
+// settings step FindUnfinished(file_temp) and then LoadFromTmpFile(file_temp) after sorting the
+// tables, or DiscardCheckpoint(file_temp) when the operator declines.
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -96,6 +97,14 @@ struct TCopyProgress {
     bool finished = false;  // the last table is done: the window moves on and saves the log
 };
 
+// What the copy has sent to the target since the engine was made: rows and bytes of the
+// statements or COPY text, counted when they are sent (a portion rolled back stays counted).
+// The rates of the copy page are taken from it.
+struct TCopyTraffic {
+    qint64 rows = 0;
+    qint64 bytes = 0;
+};
+
 // Called once a table's rows are all committed, before the copy moves on to the next table, on
 // the thread that runs the copy and with its connections (the source still in the copy's
 // view). rows: the rows the copy wrote (-1 for a table loaded from a file). Returns journal
@@ -151,6 +160,12 @@ public:
     // it); empty otherwise.
     const QString& TargetVersion() const { return target_version_; }
 
+    const TCopyTraffic& Traffic() const { return traffic_; }
+    // Rows still to copy by the counts of the table list: the rest of the current table and
+    // every table after it.
+    qint64 RowsLeft() const;
+    qint64 TableRowsLeft() const;
+
     // Every journal line since the preparation: the log written at the end.
     const QStringList& Journal() const { return journal_; }
     void SaveLog(const QString& file_log) const;
@@ -201,6 +216,8 @@ private:
     bool WritesByCopy() const;
     void WriteCopyPortion(const TTableRec& table);
     void TableFinished(const TTableRec& table, bool bulk);
+    void StartTableClock();
+    QString TableDoneLine(const TTableRec& table, bool bulk) const;
     void CommitUnit();
     TCheckpoint CheckpointOf(const TPoint& point) const;
     void AddLines(const QString& name, const QString& third);
@@ -254,4 +271,9 @@ private:
     TTableDoneHook table_done_;
     TCopyWriter copy_writer_;
     bool copy_unit_ = false;  // the open unit is a COPY portion, sent when it commits
+    TCopyTraffic traffic_;
+    // The table whose time runs: since its first unit in this run, from the rows it had.
+    qint64 clock_table_ = -1;
+    qint64 clock_rows_ = 0;
+    QElapsedTimer table_clock_;
 };

@@ -104,6 +104,15 @@ QString ReplaceDecimalPoint(const QString& text, QChar sep) {
     return result;
 }
 
+QString DurationText(qint64 msecs) {
+    msecs = std::max<qint64>(0, msecs);
+    if (msecs < 59950) {
+        const qint64 tenths = (msecs + 50) / 100;
+        return QStringLiteral("%1,%2 с").arg(tenths / 10).arg(tenths % 10);
+    }
+    return FormatDuration(uint32_t((msecs + 500) / 1000));
+}
+
 QString FormatDuration(uint32_t seconds) {
     if (seconds == 0) {
         return QString();

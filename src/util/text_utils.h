@@ -20,6 +20,9 @@ QString ExtractBetween(const QString& start_marker, const QString& end_marker, Q
 QString ReplaceDecimalPoint(const QString& text, QChar sep);
 // "[Nд. ]HH:MM:SS"; 0 seconds give the empty text.
 QString FormatDuration(uint32_t seconds);
+// A span of time for the journal: "0,4 с", "12,5 с" under a minute (one decimal, comma),
+// FormatDuration of the rounded seconds from a minute on.
+QString DurationText(qint64 msecs);
 // Case-sensitive replacement of every occurrence; the search goes on after each inserted
 // replacement, so a replacement that contains the pattern still ends.
 QString ReplaceAll(const QString& text, const QString& pattern, const QString& replacement);

@@ -44,7 +44,7 @@ inline QString DriveToCopy(TFormMigration& form, TScriptedQuestions& questions, 
                            const std::function<void()>& edit_script = {}, int portion_read = 250,
                            int portion_write = 40) {
     form.TimerCheck->stop();
-    form.copy_slice_ms = 0;
+    form.copy_step_units = 1;
     form.MemoConnectFrom->setPlainText(OraEmulConnectString(kOraEmulExact));
     form.MemoConnectTo->setPlainText(ExactTargetString());
     form.BtnCheckFrom->click();

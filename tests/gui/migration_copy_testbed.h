@@ -136,8 +136,8 @@ protected:
     void NewForm() {
         form_ = std::make_unique<TFormMigration>(&questions_);
         form_->TimerCheck->stop();
-        // The tests step the copy one statement per tick to stop it at chosen rows.
-        form_->copy_slice_ms = 0;
+        // The tests step the copy one unit per tick to stop it at chosen rows.
+        form_->copy_step_units = 1;
     }
 
     // Checks both connections (the texts the window restored, or the test bed's) and walks to
@@ -212,8 +212,8 @@ protected:
         if (form_->step == 5) {
             form_->BtnNextClick();
         }
-        // On its own timer the window works as it ships: units back to back within a tick.
-        form_->copy_slice_ms = 80;
+        // On its own timer the window works as it ships: the worker runs on by itself.
+        form_->copy_step_units = 0;
         QElapsedTimer clock;
         clock.start();
         form_->TimerCheck->start();
