@@ -68,8 +68,9 @@ void TCopySender::Push(QByteArray block) {
             return;
         }
     }
-    // The loop ends early only on a failure.
+    // The loop ends early only on a failure, which Join raises.
     Join();
+    throw TPgError(QStringLiteral("Передача данных COPY прервана"), QString(), {}, 0);
 }
 
 void TCopySender::Finish() {
