@@ -6,8 +6,10 @@
 --   BENCH_WIDE   / bench_pass  WIDE    id, customer_id, amount, qty, name, note, created, flag
 --   BENCH_NARROW / bench_pass  NARROW  id, val
 --   BENCH_BLOBS  / bench_pass  BLOBS   id, data (1 KB each)
+--   BENCH_HUGE   / bench_pass  HUGE    id, data, note (50 MB values: a BLOB in odd rows, a
+--                                      CLOB in even ones, the other column NULL)
 --
--- Row counts come from the psql variables wide_rows, narrow_rows and blob_rows. The rows are
+-- Row counts come from the psql variables wide_rows, narrow_rows, blob_rows and huge_rows. The rows are
 -- random but the same on every run (fixed seed). Unlike the fixture's tables, the real tables
 -- get their primary keys, so that the portion queries (ORDER BY ID OFFSET ... FETCH NEXT ...)
 -- walk an index instead of sorting the whole table for each portion.
@@ -20,7 +22,7 @@ DO $roles$
 DECLARE
     r text;
 BEGIN
-    FOREACH r IN ARRAY ARRAY['bench_wide', 'bench_narrow', 'bench_blobs'] LOOP
+    FOREACH r IN ARRAY ARRAY['bench_wide', 'bench_narrow', 'bench_blobs', 'bench_huge'] LOOP
         IF NOT EXISTS (SELECT 1 FROM pg_roles WHERE rolname = r) THEN
             EXECUTE format('CREATE ROLE %I LOGIN PASSWORD %L', r, 'bench_pass');
         END IF;
@@ -43,7 +45,8 @@ DELETE FROM ora_meta.objects WHERE owner LIKE 'BENCH\_%';
 INSERT INTO ora_meta.objects VALUES
     ('BENCH_WIDE', 'WIDE', 'TABLE', NULL),
     ('BENCH_NARROW', 'NARROW', 'TABLE', NULL),
-    ('BENCH_BLOBS', 'BLOBS', 'TABLE', NULL);
+    ('BENCH_BLOBS', 'BLOBS', 'TABLE', NULL),
+    ('BENCH_HUGE', 'HUGE', 'TABLE', NULL);
 
 INSERT INTO ora_meta.columns
     (owner, table_name, column_id, column_name, data_type, data_length, data_precision,
@@ -60,19 +63,24 @@ VALUES
     ('BENCH_NARROW', 'NARROW', 1, 'ID', 'NUMBER', 22, 10, 0, 'N', NULL, NULL),
     ('BENCH_NARROW', 'NARROW', 2, 'VAL', 'VARCHAR2', 80, NULL, NULL, 'Y', 20, NULL),
     ('BENCH_BLOBS', 'BLOBS', 1, 'ID', 'NUMBER', 22, 10, 0, 'N', NULL, NULL),
-    ('BENCH_BLOBS', 'BLOBS', 2, 'DATA', 'BLOB', 4000, NULL, NULL, 'Y', NULL, NULL);
+    ('BENCH_BLOBS', 'BLOBS', 2, 'DATA', 'BLOB', 4000, NULL, NULL, 'Y', NULL, NULL),
+    ('BENCH_HUGE', 'HUGE', 1, 'ID', 'NUMBER', 22, 10, 0, 'N', NULL, NULL),
+    ('BENCH_HUGE', 'HUGE', 2, 'DATA', 'BLOB', 4000, NULL, NULL, 'Y', NULL, NULL),
+    ('BENCH_HUGE', 'HUGE', 3, 'NOTE', 'CLOB', 4000, NULL, NULL, 'Y', NULL, NULL);
 
 INSERT INTO ora_meta.constraints
     (owner, constraint_name, constraint_type, table_name, r_owner, r_constraint_name, status)
 VALUES
     ('BENCH_WIDE', 'PK_WIDE', 'P', 'WIDE', NULL, NULL, 'ENABLED'),
     ('BENCH_NARROW', 'PK_NARROW', 'P', 'NARROW', NULL, NULL, 'ENABLED'),
-    ('BENCH_BLOBS', 'PK_BLOBS', 'P', 'BLOBS', NULL, NULL, 'ENABLED');
+    ('BENCH_BLOBS', 'PK_BLOBS', 'P', 'BLOBS', NULL, NULL, 'ENABLED'),
+    ('BENCH_HUGE', 'PK_HUGE', 'P', 'HUGE', NULL, NULL, 'ENABLED');
 
 INSERT INTO ora_meta.cons_columns VALUES
     ('BENCH_WIDE', 'PK_WIDE', 'WIDE', 'ID', 1),
     ('BENCH_NARROW', 'PK_NARROW', 'NARROW', 'ID', 1),
-    ('BENCH_BLOBS', 'PK_BLOBS', 'BLOBS', 'ID', 1);
+    ('BENCH_BLOBS', 'PK_BLOBS', 'BLOBS', 'ID', 1),
+    ('BENCH_HUGE', 'PK_HUGE', 'HUGE', 'ID', 1);
 
 CREATE TABLE bench_wide.wide (
     id          numeric PRIMARY KEY,
@@ -92,9 +100,15 @@ CREATE TABLE bench_blobs.blobs (
     id   numeric(10, 0) PRIMARY KEY,
     data bytea
 );
+CREATE TABLE bench_huge.huge (
+    id   numeric(10, 0) PRIMARY KEY,
+    data bytea,
+    note text
+);
 ALTER TABLE bench_wide.wide OWNER TO bench_wide;
 ALTER TABLE bench_narrow.narrow OWNER TO bench_narrow;
 ALTER TABLE bench_blobs.blobs OWNER TO bench_blobs;
+ALTER TABLE bench_huge.huge OWNER TO bench_huge;
 
 SELECT setseed(0.42);
 
@@ -122,6 +136,16 @@ INSERT INTO bench_blobs.blobs
 SELECT g, decode(repeat(md5(g::text) || md5((g + 1)::text), 32), 'hex')
 FROM generate_series(1, :blob_rows) g;
 
+-- 50 MB a value: 3,276,800 times a digest of 16 bytes, or a line of 48 characters (54 bytes
+-- of UTF-8, Cyrillic among them) 1,048,576 times.
+INSERT INTO bench_huge.huge
+SELECT g,
+       CASE WHEN g % 2 = 1 THEN decode(repeat(md5(g::text), 3276800), 'hex') END,
+       CASE WHEN g % 2 = 0 THEN repeat(substr(md5(g::text), 1, 24) || ' строка ' || g ||
+                                       repeat('.', 16 - length(g::text)), 1048576) END
+FROM generate_series(1, :huge_rows) g;
+
 VACUUM ANALYZE bench_wide.wide;
 VACUUM ANALYZE bench_narrow.narrow;
 VACUUM ANALYZE bench_blobs.blobs;
+VACUUM ANALYZE bench_huge.huge;

@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # Loads the data of the copy benchmark into a running test bed: the Oracle dictionary emulation
-# (database ora_src) and the three benchmark tables described in it (bench/copy_bench_data.sql).
+# (database ora_src) and the four benchmark tables described in it (bench/copy_bench_data.sql).
 # Reads the test bed from the environment that `scripts/testbed.sh env DIR` prints.
 #
-#   bench/prepare_copy_bench.sh            1,000,000 / 2,000,000 / 200,000 rows
-#   bench/prepare_copy_bench.sh --quick    ten times fewer
+#   bench/prepare_copy_bench.sh            1,000,000 / 2,000,000 / 200,000 / 12 rows
+#   bench/prepare_copy_bench.sh --quick    ten times fewer (HUGE keeps its 12 rows of 50 MB)
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 scale=1
@@ -21,5 +21,5 @@ if [ -z "$(psql -X -At -d postgres -c "SELECT 1 FROM pg_database WHERE datname =
 fi
 psql -X -q -d ora_src -f "$root/tests/fixtures/oracle_emulation.sql" >/dev/null
 psql -X -q -d ora_src -v wide_rows=$((1000000 / scale)) -v narrow_rows=$((2000000 / scale)) \
-    -v blob_rows=$((200000 / scale)) -f "$root/bench/copy_bench_data.sql" >/dev/null
+    -v blob_rows=$((200000 / scale)) -v huge_rows=12 -f "$root/bench/copy_bench_data.sql" >/dev/null
 echo "bench: data ready in $(($(date +%s) - start)) s"

@@ -3,12 +3,15 @@
 # (Release, in build-bench/), starts a throwaway test bed, loads the Oracle dictionary
 # emulation and the benchmark tables into it, runs copy_bench and stops the test bed again.
 #
-#   bench/run_copy_bench.sh               1,000,000 / 2,000,000 / 200,000 rows
-#   bench/run_copy_bench.sh --quick       ten times fewer rows, for development
+#   bench/run_copy_bench.sh               1,000,000 / 2,000,000 / 200,000 / 12 rows
+#   bench/run_copy_bench.sh --quick       ten times fewer rows, for development (HUGE: 12)
 #   bench/run_copy_bench.sh --no-wizard   leave out (b), the window driven by its timer
 #   bench/run_copy_bench.sh --tables wide,narrow
+#   bench/run_copy_bench.sh --runs engine-copy   only some of the copies (see copy_bench.cpp)
 #
-# SKERROW_BUILD_DIR overrides the build folder, SKERROW_JOBS the build's parallel jobs.
+# SKERROW_BUILD_DIR overrides the build folder, SKERROW_JOBS the build's parallel jobs;
+# SKERROW_BENCH_WRAPPER is put before the copy_bench command (a profiler, say:
+# SKERROW_BENCH_WRAPPER="perf record -g -o copy.perf --").
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${SKERROW_BUILD_DIR:-$root/build-bench}
@@ -16,7 +19,8 @@ testbed=$build/testbed-bench
 
 scale=1
 wizard=1
-tables=wide,narrow,blobs
+tables=wide,narrow,blobs,huge
+runs=()
 while [ $# -gt 0 ]; do
     case $1 in
     --quick) scale=10 ;;
@@ -25,8 +29,12 @@ while [ $# -gt 0 ]; do
         tables=$2
         shift
         ;;
+    --runs)
+        runs=(--runs "$2")
+        shift
+        ;;
     *)
-        echo "usage: $0 [--quick] [--no-wizard] [--tables wide,narrow,blobs]" >&2
+        echo "usage: $0 [--quick] [--no-wizard] [--tables wide,narrow,blobs,huge] [--runs LIST]" >&2
         exit 2
         ;;
     esac
@@ -60,5 +68,6 @@ work=$build/copy-bench-work
 rm -rf "$work"
 mkdir -p "$work"
 echo "bench: machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GB", $2 / 1048576}' /proc/meminfo), load $(cut -d' ' -f1-3 /proc/loadavg)"
-"$build/bench/copy_bench" --tables "$tables" --work "$work" "${wizard_args[@]}"
+${SKERROW_BENCH_WRAPPER:-} "$build/bench/copy_bench" --tables "$tables" --work "$work" \
+    "${wizard_args[@]}" "${runs[@]}"
 echo "bench: load after the run $(cut -d' ' -f1-3 /proc/loadavg)"

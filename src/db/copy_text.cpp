@@ -96,7 +96,7 @@ void AppendCopyAscii(QByteArray& out, QStringView text) {
     }
 }
 
-void AppendCopyBytea(QByteArray& out, const QByteArray& bytes) {
+void AppendCopyBytea(QByteArray& out, QByteArrayView bytes) {
     const qsizetype start = out.size();
     out.resize(start + 3 + 2 * bytes.size());
     char* dst = out.data() + start;
@@ -159,6 +159,65 @@ QStringList SplitCopyLine(const QByteArray& line, const QString& null_text) {
                 break;
             default:
                 field.append(next);
+        }
+    }
+    finish();
+    return fields;
+}
+
+std::vector<TCopyFieldHead> SplitCopyLineHeads(QByteArrayView line, qsizetype max_chars) {
+    // A character takes at most 3 bytes of UTF-8 per UTF-16 unit; one more may be cut.
+    const qsizetype head_bytes = 3 * max_chars + 4;
+    std::vector<TCopyFieldHead> fields;
+    QByteArray head;
+    TCopyFieldHead field;
+    const auto take = [&](char c) {
+        const auto u = static_cast<unsigned char>(c);
+        // Every byte but a continuation byte starts a character; one of four bytes is two
+        // UTF-16 units.
+        if ((u & 0xC0) != 0x80) {
+            field.chars += u >= 0xF0 ? 2 : 1;
+        }
+        if (head.size() < head_bytes) {
+            head.append(c);
+        }
+    };
+    const auto finish = [&] {
+        field.null = field.null && head.isEmpty();
+        field.head = QString::fromUtf8(head);
+        if (field.chars > max_chars) {
+            field.head.truncate(max_chars);
+        }
+        fields.push_back(std::move(field));
+        field = TCopyFieldHead();
+        head.clear();
+    };
+    for (qsizetype i = 0; i < line.size(); ++i) {
+        const char c = line[i];
+        if (c == '\t') {
+            finish();
+            continue;
+        }
+        if (c != '\\' || i + 1 >= line.size()) {
+            take(c);
+            continue;
+        }
+        const char next = line[++i];
+        switch (next) {
+            case 'N':
+                field.null = true;
+                break;
+            case 't':
+                take('\t');
+                break;
+            case 'n':
+                take('\n');
+                break;
+            case 'r':
+                take('\r');
+                break;
+            default:
+                take(next);
         }
     }
     finish();

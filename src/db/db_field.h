@@ -3,6 +3,7 @@
 // it; value rendering and the export are written against it. Used on the user-interface thread.
 
 #include <QByteArray>
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QString>
 
@@ -42,6 +43,13 @@ public:
     virtual QDateTime AsDateTime() const = 0;
     // The raw bytes of a large binary value (or of any value's text).
     virtual QByteArray AsBytes() const = 0;
+    // The same bytes without a copy where the binding holds them already; otherwise AsBytes()
+    // is put into buffer and viewed there. The view lasts until the row set moves or buffer
+    // changes. A value of 50 MB is not worth copying only to be encoded once.
+    virtual QByteArrayView BytesView(QByteArray& buffer) const {
+        buffer = AsBytes();
+        return buffer;
+    }
     // Writes the value's bytes to a file, replacing it; raises TFileError on failure.
     virtual void SaveToFile(const QString& path) const = 0;
 };

@@ -220,6 +220,16 @@ QByteArray TOdbcField::AsBytes() const {
     return AsString().toUtf8();
 }
 
+QByteArrayView TOdbcField::BytesView(QByteArray& buffer) const {
+    qsizetype length = 0;
+    const char* data = statement_->Value(index_, &length);
+    if (data != nullptr && statement_->Column(index_).c_type == SQL_C_BINARY) {
+        return QByteArrayView(data, length);
+    }
+    buffer = AsBytes();
+    return buffer;
+}
+
 void TOdbcField::SaveToFile(const QString& path) const {
     // Source data handed to the target through a file: nobody else may read it.
     WriteFileBytes(path, AsBytes());

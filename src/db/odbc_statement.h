@@ -96,6 +96,7 @@ public:
     qint64 AsInteger() const override;
     QDateTime AsDateTime() const override;
     QByteArray AsBytes() const override;
+    QByteArrayView BytesView(QByteArray& buffer) const override;
     void SaveToFile(const QString& path) const override;
 
 private:

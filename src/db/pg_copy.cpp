@@ -4,6 +4,7 @@
 #include <odbcinst.h>
 
 #include <QRegularExpression>
+#include <algorithm>
 #include <optional>
 
 #include "db/connection_string.h"
@@ -200,9 +201,15 @@ void TPgCopySession::Put(const QByteArray& data) {
     if (!in_copy_) {
         throw TPgError(QStringLiteral("Поток COPY не открыт"), QString(), {}, 0);
     }
-    if (PQputCopyData(conn_, data.constData(), static_cast<int>(data.size())) != 1) {
-        in_copy_ = false;
-        Fail(QStringLiteral("Не удалось передать данные COPY"));
+    // libpq copies a piece into its output buffer whole and keeps that buffer's size for the
+    // rest of the session: a row of 100 MB would cost 100 MB more until the session closes.
+    constexpr qsizetype kSlice = 256 * 1024;
+    for (qsizetype at = 0; at < data.size(); at += kSlice) {
+        const int size = static_cast<int>(std::min(kSlice, data.size() - at));
+        if (PQputCopyData(conn_, data.constData() + at, size) != 1) {
+            in_copy_ = false;
+            Fail(QStringLiteral("Не удалось передать данные COPY"));
+        }
     }
 }
 
@@ -247,4 +254,18 @@ void TPgCopySession::Abort(const QString& reason) {
     while (PGresult* result = PQgetResult(conn_)) {
         PQclear(result);
     }
+}
+
+TPgCancel::TPgCancel(const TPgCopySession& session)
+    : cancel_(session.conn_ != nullptr ? PQgetCancel(session.conn_) : nullptr) {}
+
+TPgCancel::~TPgCancel() {
+    if (cancel_ != nullptr) {
+        PQfreeCancel(cancel_);
+    }
+}
+
+bool TPgCancel::Cancel() const {
+    char error[256] = {};
+    return cancel_ != nullptr && PQcancel(cancel_, error, int(sizeof error)) == 1;
 }

@@ -10,6 +10,7 @@
 #include "db/db_error.h"
 
 struct pg_conn;
+struct pg_cancel;
 
 // Where a PostgreSQL server is and how to log in, as libpq takes it.
 struct TPgConnInfo {
@@ -61,7 +62,8 @@ public:
     // The first column of the first row of a query; empty without rows. Raises TPgError.
     QString Value(const QString& sql);
 
-    // Starts "COPY ... FROM STDIN"; then Put the stream in any pieces and End it. A failure of
+    // Starts "COPY ... FROM STDIN"; then Put the stream in any pieces and End it (a long piece
+    // goes to libpq in slices, so that its buffer does not grow to the piece's size). A failure of
     // the server shows at the latest at End, as TPgError with the line it stopped at; after a
     // failure the session is out of the COPY and the open transaction is aborted.
     void BeginCopy(const QString& copy_sql);
@@ -73,9 +75,26 @@ public:
     bool InCopy() const { return in_copy_; }
 
 private:
+    friend class TPgCancel;
     [[noreturn]] void Fail(const QString& what);
     void CheckResult(void* result, int expected, const QString& sql);
 
     pg_conn* conn_ = nullptr;
     bool in_copy_ = false;
+};
+
+// Asks the server to cancel what a session runs. Made on the thread that uses the session;
+// Cancel may be called from any thread and touches no state of the session.
+class TPgCancel {
+public:
+    explicit TPgCancel(const TPgCopySession& session);
+    ~TPgCancel();
+    TPgCancel(const TPgCancel&) = delete;
+    TPgCancel& operator=(const TPgCancel&) = delete;
+
+    // Best effort: false when the request did not reach the server.
+    bool Cancel() const;
+
+private:
+    pg_cancel* cancel_ = nullptr;
 };

@@ -1,6 +1,7 @@
 #include "transfer/copy_writer.h"
 
 #include <QMetaType>
+#include <algorithm>
 
 #include "db/connection_string.h"
 #include "db/copy_text.h"
@@ -17,6 +18,9 @@ namespace {
 
 // A value shown on the error page is cut here: a row may hold megabytes.
 constexpr qsizetype kShownValueChars = 200;
+// A block past this size holds a huge row: once handed to the sender it is not kept whole
+// until the commit, only its values as a refusal would show them (cut, as always).
+constexpr qsizetype kKeptBlockBytes = 1024 * 1024;
 
 void AppendValue(QByteArray& out, const TCopyColumn& column, const TDbField& value,
                  const TRenderOptions& options) {
@@ -33,9 +37,11 @@ void AppendValue(QByteArray& out, const TCopyColumn& column, const TDbField& val
             // NaN and the infinities read as the words the binding gives.
             AppendCopyAscii(out, ReplaceDecimalPoint(value.AsString().trimmed(), QLatin1Char('.')));
             return;
-        case TRenderKind::LargeBinary:
-            AppendCopyBytea(out, value.AsBytes());
+        case TRenderKind::LargeBinary: {
+            QByteArray bytes;
+            AppendCopyBytea(out, value.BytesView(bytes));
             return;
+        }
         case TRenderKind::Raw:
             AppendCopyHex(out, RawHex(value));
             return;
@@ -68,17 +74,21 @@ void AppendValue(QByteArray& out, const TCopyColumn& column, const TDbField& val
     }
     if (value.Category() == TFieldCategory::LargeBinary) {
         // A binary type not known by name: its bytes, as the statements bind them.
-        AppendCopyBytea(out, value.AsBytes());
+        QByteArray bytes;
+        AppendCopyBytea(out, value.BytesView(bytes));
         return;
     }
     AppendCopyText(out, value.StringView(buffer));
 }
 
-QString Shown(const QString& value) {
-    if (value.size() <= kShownValueChars) {
-        return value;
+QString Shown(const TCopyFieldHead& value) {
+    if (value.null) {
+        return QStringLiteral("NULL");
     }
-    return value.left(kShownValueChars) + QStringLiteral("… (всего знаков: %1)").arg(value.size());
+    if (value.chars <= kShownValueChars) {
+        return value.head;
+    }
+    return value.head + QStringLiteral("… (всего знаков: %1)").arg(value.chars);
 }
 
 }  // namespace
@@ -125,6 +135,7 @@ void AppendCopyRow(QByteArray& out, const std::vector<TCopyColumn>& plan,
 }
 
 void TCopyWriter::Open(const QString& odbc_connection_string) {
+    sender_.Stop();
     try {
         session_.Open(
             PgConnInfoFromOdbc(TranslateConnectString(odbc_connection_string, InstalledOdbc())));
@@ -135,14 +146,20 @@ void TCopyWriter::Open(const QString& odbc_connection_string) {
                                     "INSERT на странице настроек миграции."));
     }
     in_transaction_ = false;
+    bytes_sent_ = 0;
 }
 
 void TCopyWriter::Close() {
+    sender_.Stop();
     session_.Close();
     in_transaction_ = false;
 }
 
 void TCopyWriter::StartPortion(const TTableRec& table, qint64 first_row) {
+    // A portion never sent is given up, as it would have been before it streamed.
+    if (sender_.Running() || in_transaction_) {
+        Rollback();
+    }
     if (plan_table_ != &table || table_name_ != table.name) {
         plan_.clear();
         plan_table_ = &table;
@@ -154,8 +171,46 @@ void TCopyWriter::StartPortion(const TTableRec& table, qint64 first_row) {
         }
     }
     first_row_ = first_row;
-    buffer_.clear();
-    line_starts_.clear();
+    ClearPortion();
+}
+
+void TCopyWriter::ClearPortion() {
+    blocks_.clear();
+    handed_ = 0;
+    rows_ = 0;
+    bytes_ = 0;
+}
+
+TCopyWriter::TBlock& TCopyWriter::OpenBlock() {
+    if (blocks_.size() == handed_) {
+        TBlock& block = blocks_.emplace_back();
+        block.first_line = rows_ + 1;
+        // Room for the row that passes the block's size, mostly.
+        block.data.reserve(kBlockBytes + kBlockBytes / 2);
+    }
+    return blocks_.back();
+}
+
+// The block goes to the sender, which begins the portion's transaction with the first one.
+void TCopyWriter::HandOver() {
+    TBlock& block = blocks_.back();
+    QByteArray data = block.data;
+    if (data.size() > kKeptBlockBytes) {
+        for (size_t i = 0; i < block.starts.size(); ++i) {
+            const qsizetype end =
+                i + 1 < block.starts.size() ? block.starts[i + 1] - 1 : data.size() - 1;
+            block.shown.push_back(
+                ShownValues(QByteArrayView(data).sliced(block.starts[i], end - block.starts[i])));
+        }
+        // Freed as soon as the sender is done with it.
+        block.data = QByteArray();
+    }
+    ++handed_;
+    if (!sender_.Running()) {
+        in_transaction_ = true;
+        sender_.Start(session_, sql_, bytes_sent_);
+    }
+    sender_.Push(std::move(data));
 }
 
 qint64 TCopyWriter::Fill(TDbRowSet& data_from, qint64 max_rows, const TRenderOptions& options) {
@@ -165,25 +220,50 @@ qint64 TCopyWriter::Fill(TDbRowSet& data_from, qint64 max_rows, const TRenderOpt
     if (plan_.empty() && plan_table_ != nullptr) {
         plan_ = PlanCopyColumns(*plan_table_, data_from, options);
     }
-    if (buffer_.capacity() < kPortionBytes / 4) {
-        buffer_.reserve(kPortionBytes / 4);
-    }
     qint64 taken = 0;
-    while (taken < max_rows && !data_from.Eof() && buffer_.size() < kPortionBytes) {
-        line_starts_.push_back(buffer_.size());
-        AppendCopyRow(buffer_, plan_, data_from, options);
-        ++taken;
-        data_from.Next();
+    try {
+        while (taken < max_rows && !data_from.Eof() && bytes_ < kPortionBytes) {
+            TBlock& block = OpenBlock();
+            const qsizetype start = block.data.size();
+            block.starts.push_back(start);
+            AppendCopyRow(block.data, plan_, data_from, options);
+            bytes_ += block.data.size() - start;
+            ++rows_;
+            ++taken;
+            data_from.Next();
+            if (block.data.size() >= kBlockBytes) {
+                HandOver();
+            }
+        }
+    } catch (const TPgError& error) {
+        Rollback();
+        if (error.Line() > 0 && error.Line() <= Rows()) {
+            RaiseRefused(error);
+        }
+        throw;
+    } catch (...) {
+        // The portion cannot be completed: what streamed already is rolled back.
+        Rollback();
+        throw;
     }
     return taken;
 }
 
 void TCopyWriter::Send(const QStringList& then) {
     try {
-        session_.Exec(QStringLiteral("BEGIN"));
-        in_transaction_ = true;
-        session_.BeginCopy(sql_);
-        session_.Put(buffer_);
+        if (sender_.Running()) {
+            // The session comes back in the COPY, in the portion's transaction.
+            sender_.Finish();
+        } else {
+            session_.Exec(QStringLiteral("BEGIN"));
+            in_transaction_ = true;
+            session_.BeginCopy(sql_);
+        }
+        for (size_t i = handed_; i < blocks_.size(); ++i) {
+            session_.Put(blocks_[i].data);
+            bytes_sent_.fetch_add(blocks_[i].data.size());
+        }
+        handed_ = blocks_.size();
         session_.End();
         for (const QString& sql : then) {
             session_.Exec(sql);
@@ -196,13 +276,18 @@ void TCopyWriter::Send(const QStringList& then) {
             RaiseRefused(error);
         }
         throw;
+    } catch (...) {
+        Rollback();
+        throw;
     }
-    buffer_.clear();
-    line_starts_.clear();
+    ClearPortion();
 }
 
 void TCopyWriter::Rollback() {
+    // The session is back on this thread before anything else touches it.
+    sender_.Stop();
     if (!session_.Connected()) {
+        in_transaction_ = false;
         return;
     }
     try {
@@ -219,15 +304,31 @@ void TCopyWriter::Rollback() {
     in_transaction_ = false;
 }
 
+QStringList TCopyWriter::ShownValues(QByteArrayView line) const {
+    const std::vector<TCopyFieldHead> values = SplitCopyLineHeads(line, kShownValueChars);
+    QStringList shown;
+    for (size_t i = 0; i < values.size(); ++i) {
+        shown << QStringLiteral("%1 = %2").arg(column_names_.value(qsizetype(i)), Shown(values[i]));
+    }
+    return shown;
+}
+
 void TCopyWriter::RaiseRefused(const TPgError& error) const {
     const qint64 line = error.Line();
-    const qsizetype start = line_starts_[size_t(line - 1)];
-    const qsizetype end = line < Rows() ? line_starts_[size_t(line)] - 1 : buffer_.size() - 1;
-    const QStringList values =
-        SplitCopyLine(buffer_.mid(start, end - start), QStringLiteral("NULL"));
+    // The last block that begins at or before the line.
+    const auto after = std::upper_bound(
+        blocks_.begin(), blocks_.end(), line,
+        [](qint64 wanted, const TBlock& block) { return wanted < block.first_line; });
+    const TBlock& block = *std::prev(after);
+    const size_t index = size_t(line - block.first_line);
     QStringList shown;
-    for (qsizetype i = 0; i < values.size(); ++i) {
-        shown << QStringLiteral("%1 = %2").arg(column_names_.value(i), Shown(values[i]));
+    if (!block.shown.empty()) {
+        shown = block.shown[index];
+    } else {
+        const qsizetype start = block.starts[index];
+        const qsizetype end =
+            index + 1 < block.starts.size() ? block.starts[index + 1] - 1 : block.data.size() - 1;
+        shown = ShownValues(QByteArrayView(block.data).sliced(start, end - start));
     }
     const QString message =
         QStringLiteral(

@@ -44,6 +44,31 @@ TEST(CopyText, LinesReadBackIntoTheirFields) {
     EXPECT_EQ(SplitCopyLine(line, "NULL"), (QStringList{text, "NULL", "", "\\N"}));
 }
 
+TEST(CopyText, HeadsOfFieldsAgreeWithTheWholeFieldsAndCountTheirLength) {
+    const QString big = QString(150, u'Я') + QStringLiteral("😀\t") + QString(300, u'€');
+    const QStringList values{"short\ttab", big, QString(201, u'a'), QString(200, u'a'), "", "😀"};
+    QByteArray line;
+    for (const QString& value : values) {
+        AppendCopyText(line, value);
+        line += '\t';
+    }
+    AppendCopyNull(line);
+    const QStringList whole = SplitCopyLine(line, "NULL");
+    const std::vector<TCopyFieldHead> heads = SplitCopyLineHeads(line, 200);
+    ASSERT_EQ(heads.size(), size_t(whole.size()));
+    for (size_t i = 0; i < heads.size(); ++i) {
+        SCOPED_TRACE(i);
+        EXPECT_EQ(heads[i].null, i == heads.size() - 1);
+        if (heads[i].null) {
+            continue;
+        }
+        EXPECT_EQ(heads[i].chars, whole[qsizetype(i)].size());
+        EXPECT_EQ(heads[i].head, whole[qsizetype(i)].left(200));
+    }
+    // Only the head is kept however long the field.
+    EXPECT_EQ(SplitCopyLineHeads(QByteArray(5'000'000, 'z'), 10).front().head, "zzzzzzzzzz");
+}
+
 TFieldRec Field(const QString& name, const QString& type, int scale = 0) {
     TFieldRec field;
     field.name = name;
