@@ -203,6 +203,8 @@ TMeasure RunEngine(const TBenchTable& bench, const TStructRead& model, const QSt
     s.user = user;
     s.password = kPassword;
     s.render.file_param = work + QStringLiteral("/param.tmp");
+    // The checkpoint file is written after every portion, as the window has it written.
+    s.file_temp = work + QStringLiteral("/checkpoint.tmp");
     from.SetConnectionString(SourceString(bench.owner));
     from.Open();
     CreateTargetDb(user, script, to, query_to, [&] {

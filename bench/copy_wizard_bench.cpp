@@ -50,7 +50,10 @@ public:
     QString SaveFile(const QString&, const QStringList&, int) override { return QString(); }
 };
 
-// Lets the window's timer run until the condition holds; false after the time limit.
+// Lets the window's timer run until the condition holds; false after the time limit. Sleeps
+// until the next event (the window's 100 ms timer comes at least that often): the overload of
+// processEvents with a time limit drops WaitForMoreEvents and would spin on a core of its own,
+// taking it from the copy and the servers.
 bool RunUntil(const std::function<bool()>& done, qint64 limit_ms) {
     QElapsedTimer timer;
     timer.start();
@@ -58,7 +61,7 @@ bool RunUntil(const std::function<bool()>& done, qint64 limit_ms) {
         if (timer.elapsed() > limit_ms) {
             return false;
         }
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents, 50);
+        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
     }
     return true;
 }

@@ -157,8 +157,18 @@ void TFormMigration::BtnNextClick() {
         LabelTime->setText(QString());
         if (step == 6) {
             copy_engine.StartTiming(time_step);
+            // The copy starts as soon as the page is shown, not on the next tick.
+            QMetaObject::invokeMethod(
+                this, [this] { KickCopy(); }, Qt::QueuedConnection);
         }
     });
+}
+
+void TFormMigration::KickCopy() {
+    // Tests that step the copy unit by unit drive every tick themselves.
+    if (copy_step_units == 0 && (step == 6 || step == 7)) {
+        TimerCheckTimer();
+    }
 }
 
 void TFormMigration::BtnPrevClick() {
@@ -192,6 +202,8 @@ void TFormMigration::BtnContinueClick() {
     // The checkpoint stays: the copy goes on writing it after every statement.
     step = 6;
     pause_save_pending_ = false;
+    QMetaObject::invokeMethod(
+        this, [this] { KickCopy(); }, Qt::QueuedConnection);
 }
 
 bool TFormMigration::FormCloseQuery() {

@@ -4,6 +4,8 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
+#include <filesystem>
+#include <system_error>
 
 #include "util/code_page.h"
 #include "util/error.h"
@@ -149,36 +151,73 @@ TCheckpoint ParseCheckpoint(const QStringList& lines, const QString& where) {
     return cp;
 }
 
-void WritePrivateFile(const QString& path, const QByteArray& bytes) {
-    QSaveFile file(path);
-    const auto fail = [&path, &file]() {
+namespace {
+
+// The name as the system spells it (the locale's encoding is not involved).
+std::filesystem::path FileSystemPath(const QString& path) {
+#ifdef _WIN32
+    return std::filesystem::path(path.toStdWString());
+#else
+    return std::filesystem::path(QFile::encodeName(path).toStdString());
+#endif
+}
+
+}  // namespace
+
+void WritePrivateFile(const QString& path, const QByteArray& bytes, TFileSync sync) {
+    const auto fail = [&path](const QString& why) {
         return TFileError(QStringLiteral("Не удалось записать файл %1: %2")
-                              .arg(QDir::toNativeSeparators(path), file.errorString()));
+                              .arg(QDir::toNativeSeparators(path), why));
     };
+    if (sync == TFileSync::Cached) {
+        // Whole in a file beside and renamed over the old one: a process that dies leaves the
+        // old file or the new one; only the flush to the disk is left to the system.
+        const QString beside = path + QStringLiteral(".new");
+        QFile file(beside);
+        file.remove();
+        // Made with the owner's rights only, never readable by others for a moment.
+        if (!file.open(QIODevice::WriteOnly, QFileDevice::ReadOwner | QFileDevice::WriteOwner)) {
+            throw fail(file.errorString());
+        }
+        const bool written = file.write(bytes) == bytes.size() && file.flush();
+        const QString why = file.errorString();
+        file.close();
+        std::error_code error;
+        if (written) {
+            std::filesystem::rename(FileSystemPath(beside), FileSystemPath(path), error);
+        }
+        if (!written || error) {
+            QFile::remove(beside);
+            throw fail(written ? QString::fromLocal8Bit(error.message().c_str()) : why);
+        }
+        return;
+    }
+    QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly)) {
-        throw fail();
+        throw fail(file.errorString());
     }
     // Set on the new file before it takes the name: it is never readable by others, whatever
     // the umask or the rights of the file it replaces.
     file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     if (file.write(bytes) != bytes.size()) {
-        const TFileError error = fail();
+        const TFileError error = fail(file.errorString());
         file.cancelWriting();
         throw error;
     }
     if (!file.commit()) {
-        throw fail();
+        throw fail(file.errorString());
     }
 }
 
-void SaveTmpFile(const QString& file_temp, const TCheckpoint& cp, const TCodePage& code_page) {
+void SaveTmpFile(const QString& file_temp, const TCheckpoint& cp, const TCodePage& code_page,
+                 TFileSync sync) {
     const QStringList lines = CheckpointLines(cp);
     QString text;
     for (const QString& line : lines) {
         text += line;
         text += QLatin1String("\r\n");
     }
-    WritePrivateFile(file_temp, code_page.FromUnicode(text));
+    WritePrivateFile(file_temp, code_page.FromUnicode(text), sync);
 }
 
 TCheckpoint ReadTmpFile(const QString& file_temp, const TCodePage& code_page) {

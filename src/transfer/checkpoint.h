@@ -31,6 +31,12 @@
 
 class TCodePage;
 
+// How a file written whole reaches the disk: Durable waits until it is there (a power cut
+// leaves the old file or the new one); Cached leaves the flush to the system, for a file
+// that only mirrors a record kept safely elsewhere (the state table of a PostgreSQL target,
+// committed with the rows it counts). Either way a process that dies leaves a whole file.
+enum class TFileSync { Durable, Cached };
+
 enum class TCopyPosition { Count, Start, Key, Restart, AfterCopy };
 
 struct TCheckpoint {
@@ -59,7 +65,8 @@ TCheckpoint ParseCheckpoint(const QStringList& lines, const QString& where);
 // Writes the checkpoint as text lines in the code page, readable and writable by its owner
 // only, whole and then renamed into place, so a crash leaves the old file or the new one.
 // Raises TFileError on failure.
-void SaveTmpFile(const QString& file_temp, const TCheckpoint& cp, const TCodePage& code_page);
+void SaveTmpFile(const QString& file_temp, const TCheckpoint& cp, const TCodePage& code_page,
+                 TFileSync sync = TFileSync::Durable);
 
 // Reads a checkpoint; the file stays. Raises TFileError when it cannot be read and
 // TConvertError when it is not a checkpoint.
@@ -75,4 +82,5 @@ QString ReadAfterCopyFile(const QString& file_temp);
 void RemoveTmpFiles(const QString& file_temp);
 
 // Writes bytes whole and renamed into place, readable and writable by the owner only.
-void WritePrivateFile(const QString& path, const QByteArray& bytes);
+void WritePrivateFile(const QString& path, const QByteArray& bytes,
+                      TFileSync sync = TFileSync::Durable);

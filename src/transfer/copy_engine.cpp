@@ -523,7 +523,10 @@ void TCopyEngine::CommitUnit() {
     }
     committed_ = pending_;
     if (!settings_.file_temp.isEmpty()) {
-        ::SaveTmpFile(settings_.file_temp, cp, settings_.code_page);
+        // With the state table the file only mirrors what committed with the rows; without it
+        // the file is the record and reaches the disk before the next portion.
+        ::SaveTmpFile(settings_.file_temp, cp, settings_.code_page,
+                      state_table_ ? TFileSync::Cached : TFileSync::Durable);
     }
 }
 

@@ -106,6 +106,11 @@ void TCopyWorker::Loop() {
         stop_ = false;
         shared_.busy = false;
         idle_.notify_all();
+        if (run_ended_) {
+            lock.unlock();
+            run_ended_();
+            lock.lock();
+        }
     }
 }
 

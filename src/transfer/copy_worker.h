@@ -10,6 +10,7 @@
 #include <QStringList>
 #include <condition_variable>
 #include <exception>
+#include <functional>
 #include <mutex>
 #include <thread>
 
@@ -51,6 +52,10 @@ public:
     void ShiftTiming(qint64 msecs);
     // What happened since the last call; new lines and the error are handed over once.
     TCopySnapshot Take();
+    // Called on the worker's thread each time a run has ended (its snapshot published), so
+    // that the window shows the end at once rather than on its next tick. Set before the
+    // first run.
+    void OnRunEnded(std::function<void()> notify) { run_ended_ = std::move(notify); }
 
 private:
     void Loop();
@@ -67,5 +72,6 @@ private:
     qint64 max_units_ = 0;
     qint64 shift_msecs_ = 0;
     TCopySnapshot shared_;
+    std::function<void()> run_ended_;
     std::thread thread_;
 };

@@ -252,6 +252,24 @@ TEST_F(MigrationCopyTest, TheWorkerCopiesBetweenTicksAndATickShowsTheEnd) {
         form_->MemoCopy->toPlainText().contains("Таблица PAYMENTS скопирована: строк 0 за "));
 }
 
+TEST_F(MigrationCopyTest, TheCopyStartsAndEndsWithoutWaitingForATick) {
+    ASSERT_NO_FATAL_FAILURE(GoToStep5(3, 2));
+    form_->copy_step_units = 0;
+    form_->TimerCheck->stop();
+    form_->BtnNextClick();
+    ASSERT_EQ(form_->step, 6);
+    // The timer stays off: the page's start and the worker's end are shown as they happen.
+    QElapsedTimer clock;
+    clock.start();
+    while (form_->step == 6 && clock.elapsed() < 60000) {
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    }
+    EXPECT_FALSE(form_->TimerCheck->isActive());
+    ASSERT_EQ(form_->step, 9);
+    EXPECT_EQ(questions_.Count("message"), 1);
+    ExpectSameRows(TableNames());
+}
+
 class MigrationCopyFailureTest : public MigrationCopyTest,
                                  public ::testing::WithParamInterface<int> {};
 
