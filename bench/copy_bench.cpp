@@ -2,8 +2,9 @@
 // For each benchmark table of the emulated Oracle source (bench/copy_bench_data.sql) it copies
 // the table into a fresh target database of the same server:
 //   (a) engine      the copy engine's units back to back, default portions (read 100000,
-//                   write 1000), no timer: the source read through the catalog reader's model,
-//                   the target made by target creation, exactly as the wizard does it;
+//                   write 1000; --portion-write sets another), its checkpoint file written
+//                   after every portion, no timer: the source read through the catalog reader's
+//                   model, the target made by target creation, exactly as the wizard does it;
 //   (b) wizard      the real window driven by its own timer, from Next at step 5 to step 9
 //                   (optional: --wizard PATH names the copy_wizard_bench program);
 //   (c) references  COPY ... TO STDOUT | COPY ... FROM STDIN through two psql processes, and
@@ -15,6 +16,7 @@
 //
 //   copy_bench [--tables wide,narrow,blobs,huge] [--wizard PATH] [--work DIR]
 //              [--runs engine-copy,engine-insert,wizard,ref-copy,ref-insert]
+//              [--portion-write ROWS]
 //
 // Needs a running test bed with the data loaded (bench/run_copy_bench.sh does all of it).
 
@@ -181,6 +183,9 @@ void CheckCopy(TMeasure& m, const QString& expected, const QString& database,
     }
 }
 
+// Rows a portion of (a) holds: the window's default unless --portion-write says otherwise.
+int g_portion_write = 1000;
+
 TMeasure RunEngine(const TBenchTable& bench, const TStructRead& model, const QString& script,
                    const QString& expected, const QString& work, TWriteMethod method) {
     const QString user = QStringLiteral("bench_engine");
@@ -196,7 +201,7 @@ TMeasure RunEngine(const TBenchTable& bench, const TStructRead& model, const QSt
     TCopySettings& s = engine.Settings();
     s.db_to = kDbPostgres;
     s.portion_read = 100000;
-    s.portion_write = 1000;
+    s.portion_write = g_portion_write;
     s.write_method = method;
     s.oracle_vers = model.oracle_vers;
     s.connect_to = AdminString(QStringLiteral("postgres"));
@@ -415,11 +420,13 @@ int main(int argc, char** argv) {
             work = value;
         } else if (option == QLatin1String("--runs")) {
             runs = value.split(QLatin1Char(','), Qt::SkipEmptyParts);
+        } else if (option == QLatin1String("--portion-write") && value.toInt() > 0) {
+            g_portion_write = value.toInt();
         } else {
             std::fprintf(stderr,
                          "usage: copy_bench [--tables wide,narrow,blobs,huge] [--wizard PATH]"
                          " [--work DIR] [--runs engine-copy,engine-insert,wizard,ref-copy,"
-                         "ref-insert]\n");
+                         "ref-insert] [--portion-write ROWS]\n");
             return 2;
         }
     }

@@ -8,6 +8,7 @@
 #   bench/run_copy_bench.sh --no-wizard   leave out (b), the window driven by its timer
 #   bench/run_copy_bench.sh --tables wide,narrow
 #   bench/run_copy_bench.sh --runs engine-copy   only some of the copies (see copy_bench.cpp)
+#   bench/run_copy_bench.sh --portion-write 10000   rows a portion of (a) holds (default 1000)
 #
 # SKERROW_BUILD_DIR overrides the build folder, SKERROW_JOBS the build's parallel jobs;
 # SKERROW_BENCH_WRAPPER is put before the copy_bench command (a profiler, say:
@@ -21,6 +22,7 @@ scale=1
 wizard=1
 tables=wide,narrow,blobs,huge
 runs=()
+portion=()
 while [ $# -gt 0 ]; do
     case $1 in
     --quick) scale=10 ;;
@@ -33,8 +35,12 @@ while [ $# -gt 0 ]; do
         runs=(--runs "$2")
         shift
         ;;
+    --portion-write)
+        portion=(--portion-write "$2")
+        shift
+        ;;
     *)
-        echo "usage: $0 [--quick] [--no-wizard] [--tables wide,narrow,blobs,huge] [--runs LIST]" >&2
+        echo "usage: $0 [--quick] [--no-wizard] [--tables wide,narrow,blobs,huge] [--runs LIST] [--portion-write ROWS]" >&2
         exit 2
         ;;
     esac
@@ -69,5 +75,5 @@ rm -rf "$work"
 mkdir -p "$work"
 echo "bench: machine: $(nproc) cores, $(awk '/MemTotal/ {printf "%.0f GB", $2 / 1048576}' /proc/meminfo), load $(cut -d' ' -f1-3 /proc/loadavg)"
 ${SKERROW_BENCH_WRAPPER:-} "$build/bench/copy_bench" --tables "$tables" --work "$work" \
-    "${wizard_args[@]}" "${runs[@]}"
+    "${wizard_args[@]}" "${runs[@]}" "${portion[@]}"
 echo "bench: load after the run $(cut -d' ' -f1-3 /proc/loadavg)"
