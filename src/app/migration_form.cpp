@@ -113,10 +113,7 @@ TFormMigration::TFormMigration(TQuestions* questions, QWidget* parent)
     FormCreate();
     // A run that ended is shown at once, not on the next tick; when the window is gone before
     // the call arrives, Qt drops it.
-    copy_worker.OnRunEnded([this] {
-        QMetaObject::invokeMethod(
-            this, [this] { KickCopy(); }, Qt::QueuedConnection);
-    });
+    copy_worker.OnRunEnded([this] { PostCopyTick(); });
     TimerCheck->start();
 }
 

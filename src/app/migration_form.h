@@ -238,8 +238,8 @@ public:
 
     // Stage driver.
     void TimerCheckTimer();
-    // A tick out of turn at the copy's start and end (not while tests step the copy).
-    void KickCopy();
+    // Posts a tick out of turn, for the copy's start and end (not while tests step the copy).
+    void PostCopyTick();
     void BtnNextClick();
     void BtnPrevClick();
     void BtnPauseClick();

@@ -158,17 +158,22 @@ void TFormMigration::BtnNextClick() {
         if (step == 6) {
             copy_engine.StartTiming(time_step);
             // The copy starts as soon as the page is shown, not on the next tick.
-            QMetaObject::invokeMethod(
-                this, [this] { KickCopy(); }, Qt::QueuedConnection);
+            PostCopyTick();
         }
     });
 }
 
-void TFormMigration::KickCopy() {
-    // Tests that step the copy unit by unit drive every tick themselves.
-    if (copy_step_units == 0 && (step == 6 || step == 7)) {
-        TimerCheckTimer();
-    }
+void TFormMigration::PostCopyTick() {
+    // Any thread may post it; the tick runs on the window's thread. Tests that step the copy
+    // unit by unit drive every tick themselves.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (copy_step_units == 0 && (step == 6 || step == 7)) {
+                TimerCheckTimer();
+            }
+        },
+        Qt::QueuedConnection);
 }
 
 void TFormMigration::BtnPrevClick() {
@@ -202,8 +207,7 @@ void TFormMigration::BtnContinueClick() {
     // The checkpoint stays: the copy goes on writing it after every statement.
     step = 6;
     pause_save_pending_ = false;
-    QMetaObject::invokeMethod(
-        this, [this] { KickCopy(); }, Qt::QueuedConnection);
+    PostCopyTick();
 }
 
 bool TFormMigration::FormCloseQuery() {
